@@ -1,0 +1,120 @@
+// The main dialog's commands: buttons, hotkeys and menu.
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include "app/calc_dialog.h"
+#include "app/messages.h"
+#include "app/platform/desktop.h"
+#include "app/platform/launch.h"
+#include "engine/step.h"
+
+namespace zantor::app {
+
+void CCalcDlg::OnCycleOperator() {
+  switch (state_.pendingOp) {
+    case '+':
+      state_.pendingOp = '-';
+      SetDlgItemText(1007, QStringLiteral("－"));
+      break;
+    case '-':
+      state_.pendingOp = '*';
+      SetDlgItemText(1007, QStringLiteral("×"));
+      break;
+    default:
+      state_.pendingOp = '+';
+      SetDlgItemText(1007, QStringLiteral("＋"));
+      break;
+  }
+  FocusEntryField();
+}
+
+void CCalcDlg::OnFastMode() {
+  state_.entryMode = 'k';
+  UpdateData(true);
+  UpdateData(false);
+  entryText_.remove(QLatin1Char('.'));
+  SetDlgItemText(1000, entryText_);
+  FocusEntryField();
+}
+
+void CCalcDlg::OnNormalMode() {
+  state_.entryMode = 'z';
+  UpdateData(true);
+  UpdateData(false);
+  FocusEntryField();
+}
+
+void CCalcDlg::ToggleEntryMode() {
+  const bool toNormal = state_.entryMode == 'k';
+  ItemAs<QRadioButton>(1002)->setChecked(!toNormal);
+  ItemAs<QRadioButton>(1003)->setChecked(toNormal);
+  if (toNormal) {
+    OnNormalMode();
+  } else {
+    OnFastMode();
+  }
+}
+
+void CCalcDlg::OnViewLast() { FocusEntryField(); }
+
+void CCalcDlg::OnStore() {
+  const QString text = GetDlgItemText(1001);
+  if (!text.isEmpty() && (text[0].isDigit() || text[0] == QLatin1Char('-')) &&
+      text[0].unicode() < 128) {
+    SetDlgItemText(-1, text);
+  }
+  FocusEntryField();
+}
+
+void CCalcDlg::OnRecall() {
+  QString text = GetDlgItemText(-1);
+  text.remove(QLatin1Char(','));
+  if (state_.entryMode == 'k' && !text.contains(QLatin1Char('.'))) text += QStringLiteral("00");
+  SetDlgItemText(1000, text);
+  FocusEntryField();
+}
+
+void CCalcDlg::OnEquals() {
+  EvaluateStep();
+  FocusEntryField();
+}
+
+void CCalcDlg::OnHelp() { platform::OpenDocument(helpPath_); }
+
+void CCalcDlg::OnSystemCalculator() { platform::StartCalculator(); }
+
+void CCalcDlg::OnAboutAuthor() {
+  platform::TemplateDialog about(res::kAboutBoxTemplate, this);
+  about.DoModal();
+}
+
+void CCalcDlg::OnSysCommand(int command) {
+  if ((command & 0xFFF0) == res::kAboutCommand) OnAboutAuthor();
+}
+
+void CCalcDlg::OnZeroResult() {
+  if (platform::MessageBox(this, kZeroResultQuestion,
+                           platform::MB_YESNO | platform::MB_ICONINFORMATION) != res::IDYES) {
+    return;
+  }
+  engine::ZeroResult(state_);
+  SetDlgItemText(1001, QStringLiteral("0.00"));
+  store_->RecordTotal(state_.accScale, "0.00");
+}
+
+void CCalcDlg::OnClearAll() {
+  if (platform::MessageBox(this, kClearAllQuestion,
+                           platform::MB_YESNO | platform::MB_ICONEXCLAMATION) != res::IDYES) {
+    return;
+  }
+  SaveTotal();
+  engine::ReleaseChains(state_);
+  store_->CloseHistoryDatabase();
+  SetDlgItemText(1001, QStringLiteral("0.00"));
+  store_->DeleteHistoryFile();
+  engine::ZeroResult(state_);
+  ReportStoreNotice(store_->OpenHistoryDatabase());
+  FocusEntryField();
+}
+
+}  // namespace zantor::app

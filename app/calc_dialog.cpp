@@ -1,0 +1,256 @@
+#include "app/calc_dialog.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSlider>
+#include <QTimer>
+#include <QToolTip>
+
+#include "app/messages.h"
+#include "app/opacity.h"
+#include "app/platform/desktop.h"
+#include "app/platform/launch.h"
+#include "app/platform/numlock.h"
+#include "app/search_loader.h"
+#include "engine/step.h"
+
+namespace zantor::app {
+
+using platform::MB_ICONWARNING;
+using platform::MB_OK;
+
+CCalcDlg::CCalcDlg() : platform::TemplateDialog(res::kMainTemplate) {
+  BindText(1000, &entryText_);
+  BindText(1001, &resultText_);
+  new input::EntryKeyFilter(ItemAs<QLineEdit>(1000), this);
+  connect(ItemAs<QRadioButton>(1002), &QRadioButton::clicked, this, [this] { OnFastMode(); });
+  connect(ItemAs<QRadioButton>(1003), &QRadioButton::clicked, this, [this] { OnNormalMode(); });
+  // Field 1017 follows the pointer: every control reports its mouse moves.
+  setMouseTracking(true);
+  client()->setMouseTracking(true);
+  client()->installEventFilter(this);
+  for (QWidget* w : client()->findChildren<QWidget*>()) {
+    w->setMouseTracking(true);
+    w->installEventFilter(this);
+  }
+  client()->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(client(), &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    QMenu menu(this);
+    QAction* about = menu.addAction(QString::fromUtf8(res::String(101)));
+    if (menu.exec(client()->mapToGlobal(at)) == about) OnSysCommand(res::kAboutCommand);
+  });
+  searchRunner_ = RunSearchModule;
+}
+
+CCalcDlg::~CCalcDlg() = default;
+
+void CCalcDlg::OnInitDialog(const QString& executableDir) {
+  const std::string dataDir = store::ResolveDataDirectory(executableDir.toStdString());
+  store_ = std::make_unique<store::HistoryStore>(dataDir + "/" + store::kDbFileName);
+  helpPath_ = platform::FindHelpPage(executableDir);
+
+  platform::TemplateDialog choice(res::kStartModeTemplate);
+  const int answer = choice.DoModal();
+
+  state_.accumulator = engine::SignedNumber::Zero();
+  if (answer == res::IDOK) {
+    if (store_->NeedsSizeQuestion() &&
+        platform::MessageBox(this, kTooMuchData,
+                             platform::MB_YESNO | platform::MB_ICONINFORMATION) == res::IDYES) {
+      store_->DeleteHistoryFile();
+    }
+    const store::SavedTotal saved = store_->RestoreLastTotal();
+    if (saved.found) {
+      SetDlgItemText(1001, QString::fromStdString(saved.resu));
+      engine::RestoreAccumulator(state_, saved.pos, saved.resu);
+    } else if (!saved.openFailed) {
+      SetDlgItemText(1001, QStringLiteral("0.00"));
+    }
+    ReportStoreNotice(saved.notice);
+  } else {
+    SetDlgItemText(1001, QStringLiteral("0.00"));
+    store_->DeleteHistoryFile();
+  }
+
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const int width = screen != nullptr ? screen->geometry().width() : 0;
+  move(std::max(0, width - 355), 1);
+
+  opacity_ = new OpacityControl(this, ItemAs<QSlider>(1006));
+  state_.operand = engine::SignedNumber::Zero();
+  ItemAs<QRadioButton>(1002)->setChecked(true);
+  SetUpToolTip();
+
+  ReportStoreNotice(store_->OpenHistoryDatabase());
+  UpdateData(true);
+  ItemAs<QLineEdit>(1000)->setFocus();
+}
+
+void CCalcDlg::SetUpToolTip() {
+  QWidget* button = Item(1007);
+  button->setToolTip(kOperatorTip);
+  QPalette tip = QToolTip::palette();
+  tip.setColor(QPalette::ToolTipBase, Qt::white);
+  tip.setColor(QPalette::ToolTipText, Qt::black);
+  QToolTip::setPalette(tip);
+}
+
+void CCalcDlg::ReportStoreNotice(store::Notice notice) {
+  switch (notice) {
+    case store::Notice::kSaveFailed:
+      platform::MessageBox(this, kSaveFailed, MB_OK);
+      break;
+    case store::Notice::kHistoryUnavailable:
+    case store::Notice::kDamagedFile:
+      if (!toldUnrecorded_) {
+        platform::MessageBox(
+            this, notice == store::Notice::kDamagedFile ? kDamagedHistory : kHistoryUnavailable,
+            MB_OK | MB_ICONWARNING);
+        toldUnrecorded_ = true;
+      }
+      break;
+    case store::Notice::kNone:
+      break;
+  }
+}
+
+void CCalcDlg::EvaluateStep() {
+  UpdateData(true);
+  UpdateData(false);
+  const engine::StepResult r = engine::EvaluateStep(state_, entryText_.toStdString());
+  if (r.status == engine::StepResult::Status::kEmpty) return;
+  if (r.status == engine::StepResult::Status::kRefused) {
+    const std::string_view text = engine::MessageText(r.message);
+    platform::MessageBox(this, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                         MB_OK | MB_ICONWARNING);
+    return;
+  }
+  lastEntryText_ = QString::fromStdString(r.row.mdata);
+  SetDlgItemText(1017, lastEntryText_);
+  SetDlgItemText(1001, QString::fromStdString(r.row.re));
+  if (store_) store_->RecordStep(r.row, state_.accScale);
+  UpdateData(true);
+  entryText_.clear();
+  UpdateData(false);
+}
+
+void CCalcDlg::FocusEntryField() {
+  UpdateData(true);
+  auto* entry = ItemAs<QLineEdit>(1000);
+  entry->setFocus();
+  entry->deselect();
+  entry->setCursorPosition(static_cast<int>(entryText_.size()));
+}
+
+void CCalcDlg::SaveTotal() {
+  UpdateData(true);
+  ReportStoreNotice(store_->SaveLastTotal(state_.accScale, resultText_.toStdString()));
+}
+
+void CCalcDlg::Shutdown() {
+  if (closed_) return;
+  closed_ = true;
+  helpPath_.clear();
+  SaveTotal();
+  engine::ReleaseChains(state_);
+  store_->CloseHistoryDatabase();
+}
+
+void CCalcDlg::closeEvent(QCloseEvent* event) {
+  Shutdown();
+  QDialog::closeEvent(event);
+}
+
+// Every way out of the dialog goes through the shutdown, which saves the total.
+void CCalcDlg::reject() {
+  Shutdown();
+  done(res::IDCANCEL);
+}
+
+void CCalcDlg::keyPressEvent(QKeyEvent* event) {
+  // Esc, and Enter on a control that is not a push button, do not end the
+  // dialog: closing is the close box's job, and it saves the total.
+  if (event->key() == Qt::Key_Escape) return;
+  TemplateDialog::keyPressEvent(event);
+}
+
+bool CCalcDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseMove) {
+    const bool onLastEntry = watched == Item(1017) || watched == Item(1010);
+    Item(1017)->setVisible(onLastEntry);
+  } else if (watched == Item(1007) && event->type() == QEvent::Enter) {
+    QTimer::singleShot(150, this, [this] {
+      QWidget* button = Item(1007);
+      if (button->underMouse()) QToolTip::showText(QCursor::pos(), button->toolTip(), button);
+    });
+  } else if (watched == Item(1007) && event->type() == QEvent::ToolTip) {
+    return true;  // shown after 150 ms by the Enter handler instead
+  }
+  return TemplateDialog::eventFilter(watched, event);
+}
+
+void CCalcDlg::OnCommand(int id) {
+  switch (id) {
+    case 1004:
+      OnFind();
+      break;
+    case 1005:
+      OnExport();
+      break;
+    case 1007:
+      OnCycleOperator();
+      break;
+    case 1010:
+      OnViewLast();
+      break;
+    case 1012:
+      OnStore();
+      break;
+    case 1013:
+      OnRecall();
+      break;
+    case 1015:
+      OnEquals();
+      break;
+    case 32779:
+      OnHelp();
+      break;
+    case 32780:
+      OnSystemCalculator();
+      break;
+    case 32781:
+      OnAboutAuthor();
+      break;
+    case 32783:
+      OnZeroResult();
+      break;
+    case 32784:
+      OnClearAll();
+      break;
+    default:
+      break;
+  }
+}
+
+void CCalcDlg::ShowPasteMessage(const QString& message) { SetDlgItemText(1001, message); }
+
+void CCalcDlg::HoldNumLockOn() { platform::HoldNumLockOn(); }
+
+void CCalcDlg::OpenSearch() {
+  UpdateData(true);
+  SaveTotal();
+  const QString finalResultText = resultText_;
+  if (!searchRunner_ || !searchRunner_(this, *store_, finalResultText)) {
+    store_->BeginTransaction();  // the search dialog would have begun it on closing
+  }
+  FocusEntryField();
+}
+
+void CCalcDlg::OnFind() { OpenSearch(); }
+void CCalcDlg::OnExport() { OpenSearch(); }
+
+}  // namespace zantor::app

@@ -1,0 +1,22 @@
+// zantor: the adding machine's window.
+#include <QApplication>
+
+#include "app/calc_dialog.h"
+#include "app/messages.h"
+#include "app/platform/desktop.h"
+#include "app/platform/launch.h"
+#include "app/platform/single_instance.h"
+#include "res/app_icon.h"
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setWindowIcon(zantor::res::AppIcon());
+  if (!zantor::platform::AcquireSingleInstance("MyAPP")) {
+    zantor::platform::MessageBox(nullptr, zantor::app::kAlreadyRunning, zantor::platform::MB_OK);
+    return 0;
+  }
+  zantor::app::CCalcDlg dialog;
+  dialog.OnInitDialog(zantor::platform::ExecutableDir());
+  dialog.exec();
+  return 0;
+}

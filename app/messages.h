@@ -1,0 +1,24 @@
+// Texts the main window shows in its message boxes.
+#pragma once
+
+#include <QString>
+
+namespace zantor::app {
+
+inline const QString kAlreadyRunning = QStringLiteral("程序已经运行!");
+inline const QString kSaveFailed = QStringLiteral("保存数据不成功");
+inline const QString kTooMuchData =
+    QStringLiteral("保存的数据太多可能会导致运行\n本软件时速度变慢\n是否清除前期的数据！");
+inline const QString kOperatorTip = QStringLiteral("点击我或用空格切换运算符");
+inline const QString kZeroResultQuestion =
+    QStringLiteral("这样操作会删除当前运算的结果\n但会保留你以前操作的数据\n你确定将结果清零？");
+inline const QString kClearAllQuestion =
+    QStringLiteral("这样操作会删除以前的所有数据\n你确定要清除所有数据？");
+// Our own: the history cannot be written this time.
+inline const QString kHistoryUnavailable =
+    QStringLiteral("无法打开历史数据文件，\n这次的运算步骤不会被记录。");
+inline const QString kDamagedHistory = QStringLiteral(
+    "历史数据文件已损坏或不是本程序的文件，\n这次的运算步骤不会被记录。\n"
+    "如要重新开始记录，请在启动时选择“清除上次数据”。");
+
+}  // namespace zantor::app

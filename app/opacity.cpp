@@ -1,0 +1,50 @@
+#include "app/opacity.h"
+
+#include <QAbstractScrollArea>
+#include <QScrollBar>
+#include <QSlider>
+#include <QWheelEvent>
+#include <QWidget>
+#include <algorithm>
+
+namespace zantor::app {
+
+int WheelStep(int position, int delta) {
+  if (delta == 0) return position;
+  const unsigned b = static_cast<unsigned>(position - kMinAlpha) & 0xFFu;
+  const unsigned v = (((delta > 0 ? b + 5 : b + 180) % 185) + kMinAlpha) & 0xFFu;
+  // Positions off the grid of fives could step past the range; keep to it.
+  return std::clamp(static_cast<int>(v), kMinAlpha, kMaxAlpha);
+}
+
+void SetWindowOpacity(QWidget* dialog, int alpha) {
+  dialog->setWindowOpacity(static_cast<qreal>(alpha & 0xFF) / 255.0);
+}
+
+OpacityControl::OpacityControl(QWidget* dialog, QSlider* slider)
+    : QObject(dialog), dialog_(dialog), slider_(slider) {
+  slider_->setRange(kMinAlpha, kMaxAlpha);
+  slider_->setValue(kStartAlpha);
+  slider_->setSingleStep(5);
+  slider_->setPageStep(5);
+  connect(slider_, &QSlider::valueChanged, dialog_,
+          [this](int value) { SetWindowOpacity(dialog_, value); });
+  SetWindowOpacity(dialog_, kStartAlpha);
+  dialog_->installEventFilter(this);
+  for (QWidget* child : dialog_->findChildren<QWidget*>()) child->installEventFilter(this);
+}
+
+bool OpacityControl::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::Wheel) return false;
+  // A result field that can scroll keeps its own wheel.
+  for (QObject* o = watched; o != nullptr && o != dialog_; o = o->parent()) {
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(o)) {
+      if (area->verticalScrollBar()->maximum() > 0) return false;
+    }
+  }
+  const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
+  if (delta != 0) slider_->setValue(WheelStep(slider_->value(), delta));
+  return true;
+}
+
+}  // namespace zantor::app

@@ -1,0 +1,24 @@
+// Opening the help page with the desktop's viewer and starting a calculator.
+// Neither reports a failure: the commands show nothing of their own.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace zantor::platform {
+
+// The directory holding the running executable.
+QString ExecutableDir();
+
+// help.html beside the executable, else in the installed data directory
+// (<prefix>/share/zantor/help.html); the first of these that exists.
+QString FindHelpPage(const QString& executableDir);
+
+void OpenDocument(const QString& path);
+
+// Desktop calculators, in the order they are looked for.
+QStringList CalculatorCandidates();
+// Starts the first calculator found on PATH; false when none is installed.
+bool StartCalculator();
+
+}  // namespace zantor::platform

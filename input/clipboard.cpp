@@ -1,0 +1,26 @@
+#include "input/clipboard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+
+#include "app/platform/gbk.h"
+
+namespace zantor::input {
+
+ClipboardView ReadClipboard() {
+  ClipboardView view;
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+  if (data == nullptr) return view;
+  view.hasFormats = !data->formats().isEmpty();
+  view.hasText = data->hasText();
+  if (view.hasText) view.gbk = platform::ToGbk(data->text().toStdString());
+  return view;
+}
+
+void WriteClipboard(const std::string& gbk) {
+  QGuiApplication::clipboard()->setText(QString::fromStdString(platform::FromGbk(gbk)),
+                                        QClipboard::Clipboard);
+}
+
+}  // namespace zantor::input

@@ -1,0 +1,90 @@
+#include "res/dialog_templates.h"
+
+#include <array>
+#include <stdexcept>
+
+namespace zantor::res {
+namespace {
+
+using C = ControlClass;
+
+constexpr std::array kAboutControls{
+    ControlTemplate{-1, C::kIcon, "", 5, 5, 20, 20, kNoStyle},
+    ControlTemplate{-1, C::kStatic, "Zantor1.0 版", 30, 5, 60, 8, kNoPrefix},
+    ControlTemplate{-1, C::kStatic, "作者：Zantor 项目组", 30, 20, 125, 8, kNoStyle},
+    ControlTemplate{IDOK, C::kDefPushButton, "确定", 125, 35, 25, 14, kTabStop},
+    ControlTemplate{-1, C::kStatic, "联系：见使用说明", 30, 37, 81, 8, kNoStyle},
+};
+
+constexpr std::array kMainControls{
+    ControlTemplate{1000, C::kEdit, "", 30, 0, 135, 14, kBorder | kTabStop | kAutoHScroll},
+    ControlTemplate{1001, C::kEdit, "", 35, 30, 130, 25,
+                    kBorder | kMultiLine | kRightAlign | kReadOnly | kVerticalScroll},
+    ControlTemplate{1002, C::kRadio, "快速", 3, 0, 25, 10, kNoStyle},
+    ControlTemplate{1003, C::kRadio, "正常", 3, 15, 25, 10, kNoStyle},
+    ControlTemplate{1004, C::kPushButton, "查 找", 3, 52, 25, 14, kTabStop},
+    ControlTemplate{1005, C::kPushButton, "导 出", 3, 32, 25, 14, kTabStop},
+    ControlTemplate{1006, C::kTrackbar, "", 165, 0, 6, 80, kVertical | kTabStop},
+    ControlTemplate{1007, C::kPushButton, "＋", 30, 15, 10, 10, kTabStop},
+    ControlTemplate{1010, C::kPushButton, "看上次数据", 99, 15, 45, 14, kTabStop},
+    ControlTemplate{1012, C::kPushButton, "存", 32, 61, 20, 14, kTabStop},
+    ControlTemplate{1013, C::kPushButton, "取", 52, 61, 20, 14, kTabStop},
+    ControlTemplate{-1, C::kStatic, "", 76, 62, 79, 10, kNoStyle},
+    ControlTemplate{1015, C::kPushButton, "=", 145, 15, 15, 10, kTabStop},
+    ControlTemplate{1017, C::kEdit, "", 40, 16, 60, 12, kBorder | kReadOnly | kHidden},
+};
+
+constexpr std::array kFindControls{
+    ControlTemplate{1008, C::kBrowser, "", 5, 0, 190, 150, kTabStop},
+    ControlTemplate{1006, C::kTrackbar, "", 95, 150, 100, 6, kTabStop},
+    ControlTemplate{1000, C::kEdit, "", 30, 159, 125, 14, kBorder | kRightAlign | kTabStop},
+    ControlTemplate{1009, C::kComboBox, "*\n-\n+\n<\n=\n>\n全", 5, 160, 20, 85,
+                    kSorted | kVerticalScroll | kTabStop},
+    ControlTemplate{1004, C::kPushButton, "降 序", 37, 180, 25, 14, kTabStop},
+    ControlTemplate{1005, C::kPushButton, "不排序", 65, 180, 25, 14, kTabStop},
+    ControlTemplate{1007, C::kPushButton, "升 序", 93, 180, 25, 14, kTabStop},
+    ControlTemplate{1010, C::kPushButton, "导出数据", 130, 180, 37, 14, kTabStop},
+    ControlTemplate{1012, C::kPushButton, "离开", 170, 180, 20, 14, kTabStop},
+};
+
+constexpr std::array kStartModeControls{
+    ControlTemplate{IDOK, C::kDefPushButton, "保留上次数据", 5, 3, 55, 14, kTabStop},
+    ControlTemplate{IDCANCEL, C::kPushButton, "清除上次数据", 70, 3, 50, 14, kTabStop},
+};
+
+constexpr std::array kTemplates{
+    DialogTemplate{kAboutBoxTemplate, "关于 QorvelV1", "宋体", 12, 160, 55, true, false, 0,
+                   kAboutControls},
+    DialogTemplate{kMainTemplate, "Zantor", "宋体", 12, 171, 80, true, true, kMainMenu,
+                   kMainControls},
+    DialogTemplate{kFindTemplate, "查  找", "宋体", 12, 199, 200, true, false, 0, kFindControls},
+    DialogTemplate{kStartModeTemplate, "选择操作方式", "System", 10, 129, 20, false, false, 0,
+                   kStartModeControls},
+};
+
+constexpr std::array kMainMenuItems{
+    MenuItem{"使用说明", 32779, -1}, MenuItem{"系统计算器", 32780, -1},
+    MenuItem{"关于作者", 32781, -1}, MenuItem{"清除数据", 0, -1},
+    MenuItem{"结果清零", 32783, 3},  MenuItem{"全部清除", 32784, 3},
+};
+
+}  // namespace
+
+const DialogTemplate& Template(int id) {
+  for (const DialogTemplate& t : kTemplates) {
+    if (t.id == id) return t;
+  }
+  throw std::out_of_range("no dialog template");
+}
+
+std::span<const MenuItem> Menu(int id) {
+  if (id == kMainMenu) return kMainMenuItems;
+  return {};
+}
+
+std::string_view String(int id) {
+  if (id == 101) return "关于 QorvelV1(&A)...";
+  return {};
+}
+
+}  // namespace zantor::res

@@ -1,0 +1,81 @@
+// Dialog, menu and string resources, kept as data. Positions are in dialog
+// units; the window layer converts them with the dialog font's metrics.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace zantor::res {
+
+enum class ControlClass {
+  kEdit,
+  kRadio,
+  kPushButton,
+  kDefPushButton,
+  kStatic,
+  kIcon,
+  kTrackbar,
+  kComboBox,
+  kBrowser,
+};
+
+enum ControlStyle : unsigned {
+  kNoStyle = 0,
+  kTabStop = 1u << 0,
+  kMultiLine = 1u << 1,
+  kReadOnly = 1u << 2,
+  kRightAlign = 1u << 3,
+  kVerticalScroll = 1u << 4,
+  kHidden = 1u << 5,
+  kVertical = 1u << 6,  // trackbar orientation
+  kNoPrefix = 1u << 7,  // static text shown without '&' processing
+  kBorder = 1u << 8,
+  kAutoHScroll = 1u << 9,
+  kSorted = 1u << 10,  // combo box keeps its entries sorted
+};
+
+struct ControlTemplate {
+  int id;
+  ControlClass cls;
+  std::string_view text;
+  int x, y, width, height;
+  unsigned style;
+};
+
+struct DialogTemplate {
+  int id;
+  std::string_view caption;
+  std::string_view fontFace;
+  int pointSize;
+  int width, height;
+  bool systemMenu;
+  bool minimizeBox;
+  int menuId;  // 0 when the dialog has no menu bar
+  std::span<const ControlTemplate> controls;
+};
+
+struct MenuItem {
+  std::string_view text;
+  int commandId;    // 0 for a drop-down
+  int parentIndex;  // index of the drop-down it belongs to, -1 on the bar
+};
+
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
+inline constexpr int kAboutCommand = 16;
+
+inline constexpr int kAboutBoxTemplate = 100;
+inline constexpr int kMainTemplate = 102;
+inline constexpr int kFindTemplate = 130;
+inline constexpr int kStartModeTemplate = 132;
+inline constexpr int kMainMenu = 134;
+inline constexpr int kAppIcon = 128;
+
+const DialogTemplate& Template(int id);
+std::span<const MenuItem> Menu(int id);
+// The string table; empty for an unknown id.
+std::string_view String(int id);
+
+}  // namespace zantor::res
