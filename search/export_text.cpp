@@ -1,0 +1,78 @@
+#include "search/export_text.h"
+
+#include <algorithm>
+
+#include "app/platform/gbk.h"
+#include "search/html_table.h"
+
+namespace zantor::search {
+namespace {
+
+constexpr std::string_view kCommaHeader = "序号,操作,数据,每一步结果\n";
+constexpr std::string_view kCommaFinal = ",,最终结果:,\"";
+constexpr std::string_view kCommaNotFound = "没有查找到！";
+
+constexpr std::string_view kHtmlHead =
+    "<html><head><style type='text/css'><!--.D tr{background-color:expression('#FFFFFF,#EEEEEE'.\n"
+    "split(',')[rowIndex%2])}td{border: solid #A9B3CD;border-width: 1px 1px 1px 1px; text-align: "
+    "right;\n}--></style>"
+    "</head><body><table class='D'><tr><td>序号</td><td>数据</td><td >每步操作结果";
+
+// mdata and re are quoted, ID and oP not; no cell ever holds a double quote.
+std::string CommaText(const store::Table& t, std::string_view finalResultText, char separator) {
+  const int rows = UsableRows(t);
+  size_t n = kCommaHeader.size() + kCommaFinal.size() + finalResultText.size() + 2 +
+             kCommaNotFound.size() + 2;
+  for (int r = 1; r <= rows; ++r) {
+    const HistoryCells c = CellsOfRow(t, r);
+    n += c.id.size() + c.op.size() + c.mdata.size() + c.re.size() + 8;
+  }
+  std::string out;
+  out.reserve(n);
+  out.append(kCommaHeader);
+  for (int r = 1; r <= rows; ++r) {
+    const HistoryCells c = CellsOfRow(t, r);
+    out.append(c.id).append(",").append(c.op).append(",\"").append(c.mdata);
+    out.append("\",\"").append(c.re).append("\"\n");
+  }
+  // The final-total line has no line end unless the not-found note follows it.
+  out.append(kCommaFinal).append(finalResultText).append("\",");
+  if (rows == 0) out.append(kCommaNotFound).append(1, separator).append("\n");
+  return out;
+}
+
+std::string HtmlText(const store::Table& t, std::string_view finalResultText) {
+  std::string out;
+  out.reserve(kHtmlHead.size() + html::BodySize(t, finalResultText));
+  out.append(kHtmlHead);
+  html::AppendBody(out, t, finalResultText, /*markUnchanged=*/false);
+  return out;
+}
+
+}  // namespace
+
+std::string BuildExportText(const store::Table& table, std::string_view finalResultText,
+                            char separator) {
+  if (separator == 0) return HtmlText(table, finalResultText);
+  return CommaText(table, finalResultText, separator);
+}
+
+char SeparatorForPath(std::string_view path) {
+  if (!path.empty() && (path.back() == 't' || path.back() == 'v')) return ',';
+  return 0;
+}
+
+std::string ToFileBytes(std::string_view utf8) {
+  // GBK trail bytes are never 0x0A, so the line feeds can be found after the
+  // conversion, byte by byte.
+  const std::string gbk = platform::ToGbk(utf8);
+  std::string out;
+  out.reserve(gbk.size() + static_cast<size_t>(std::count(gbk.begin(), gbk.end(), '\n')));
+  for (char c : gbk) {
+    if (c == '\n') out.push_back('\r');
+    out.push_back(c);
+  }
+  return out;
+}
+
+}  // namespace zantor::search

@@ -1,0 +1,111 @@
+#include "search/export_text.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+namespace zantor::search {
+namespace {
+
+store::Table Rows(std::initializer_list<std::initializer_list<const char*>> rows) {
+  store::Table t;
+  t.columns = 4;
+  t.cells = {"ID", "oP", "mdata", "re"};
+  for (const auto& row : rows) {
+    for (const char* cell : row) t.cells.emplace_back(cell);
+    ++t.rows;
+  }
+  return t;
+}
+
+const store::Table kTwoRows = Rows({{"1", "+", "0.05", "0.05"}, {"2", "*", "3", "0.15"}});
+
+// GBK bytes, written out so that the converter is not checked against itself.
+const std::string kGbkHeader =
+    "\xD0\xF2\xBA\xC5"  // 序号
+    ","
+    "\xB2\xD9\xD7\xF7"  // 操作
+    ","
+    "\xCA\xFD\xBE\xDD"  // 数据
+    ","
+    "\xC3\xBF\xD2\xBB\xB2\xBD\xBD\xE1\xB9\xFB";                     // 每一步结果
+const std::string kGbkFinal = "\xD7\xEE\xD6\xD5\xBD\xE1\xB9\xFB:";  // 最终结果:
+const std::string kGbkNotFound =
+    "\xC3\xBB\xD3\xD0\xB2\xE9\xD5\xD2\xB5\xBD\xA3\xA1";  // 没有查找到！
+
+TEST(SeparatorForPathTest, LastCharacterChoosesTheLayout) {
+  EXPECT_EQ(SeparatorForPath("/home/u/a.csv"), ',');
+  EXPECT_EQ(SeparatorForPath("/home/u/a.txt"), ',');
+  EXPECT_EQ(SeparatorForPath("/home/u/report.html"), 0);
+  EXPECT_EQ(SeparatorForPath("/home/u/report.htm"), 0);
+  EXPECT_EQ(SeparatorForPath("/home/u/ledger"), 0);
+  // Only the last character counts, extension or not.
+  EXPECT_EQ(SeparatorForPath("/home/u/report"), ',');
+  EXPECT_EQ(SeparatorForPath("/home/u/a.TXT"), 0);
+  EXPECT_EQ(SeparatorForPath(""), 0);
+}
+
+TEST(CommaExportTest, TwoRowsFileBytes) {
+  const std::string text = BuildExportText(kTwoRows, "0.15", SeparatorForPath("x.csv"));
+  EXPECT_EQ(text,
+            "序号,操作,数据,每一步结果\n"
+            "1,+,\"0.05\",\"0.05\"\n"
+            "2,*,\"3\",\"0.15\"\n"
+            ",,最终结果:,\"0.15\",");
+  EXPECT_EQ(BuildExportText(kTwoRows, "0.15", SeparatorForPath("x.txt")), text);
+  EXPECT_EQ(ToFileBytes(text), kGbkHeader + "\r\n" +
+                                   "1,+,\"0.05\",\"0.05\"\r\n"
+                                   "2,*,\"3\",\"0.15\"\r\n"
+                                   ",," +
+                                   kGbkFinal + ",\"0.15\",");
+}
+
+TEST(CommaExportTest, NoRowsPutsNotFoundOnTheTotalLine) {
+  const std::string text = BuildExportText(Rows({}), "0.00", ',');
+  EXPECT_EQ(text, "序号,操作,数据,每一步结果\n,,最终结果:,\"0.00\",没有查找到！,\n");
+  EXPECT_EQ(ToFileBytes(text),
+            kGbkHeader + "\r\n,," + kGbkFinal + ",\"0.00\"," + kGbkNotFound + ",\r\n");
+}
+
+TEST(HtmlExportTest, TwoRowsWithoutScriptOrColouring) {
+  const std::string text = BuildExportText(kTwoRows, "0.15", SeparatorForPath("x.html"));
+  EXPECT_EQ(text,
+            "<html><head><style type='text/css'><!--.D tr{background-color:expression('#FFFFFF,"
+            "#EEEEEE'.\n"
+            "split(',')[rowIndex%2])}td{border: solid #A9B3CD;border-width: 1px 1px 1px 1px; "
+            "text-align: right;\n"
+            "}--></style></head><body><table class='D'><tr><td>序号</td><td>数据</td><td "
+            ">每步操作结果"
+            "</td></tr><tr><td>1 +</td><td>0.05</td><td>0.05"
+            "</td></tr><tr><td>2 *</td><td>3</td><td>0.15"
+            "</td></tr><tr><td></td><td style='color:red'>最终结果:</td><td "
+            "style='color:red'>0.15"
+            "</td></tr></table></body></html>");
+
+  const std::string bytes = ToFileBytes(text);
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 2);
+  EXPECT_NE(bytes.find("1px; text-align: right;\r\n}"), std::string::npos);
+  EXPECT_NE(bytes.find("<td>\xD0\xF2\xBA\xC5</td>"), std::string::npos);
+}
+
+TEST(HtmlExportTest, NoRowsEndsWithNotFoundAfterTheTotal) {
+  const std::string text = BuildExportText(Rows({}), "0.00", 0);
+  const std::string tail =
+      "<td >每步操作结果"
+      "</td></tr><tr><td></td><td style='color:red'>最终结果:</td><td style='color:red'>0.00"
+      "</td></tr><tr><td></td><td style='color:red'>没有查</td><td style='color:red'>找到！"
+      "</td></tr></table></body></html>";
+  ASSERT_GE(text.size(), tail.size());
+  EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
+  EXPECT_EQ(text.find("script"), std::string::npos);
+}
+
+TEST(ToFileBytesTest, EveryLineFeedBecomesCrLf) {
+  EXPECT_EQ(ToFileBytes(""), "");
+  EXPECT_EQ(ToFileBytes("\n\na\n"), "\r\n\r\na\r\n");
+  EXPECT_EQ(ToFileBytes("序号\n"), "\xD0\xF2\xBA\xC5\r\n");
+}
+
+}  // namespace
+}  // namespace zantor::search
