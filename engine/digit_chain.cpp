@@ -1,7 +1,6 @@
 #include "engine/digit_chain.h"
 
 #include <new>
-#include <vector>
 
 namespace zantor::engine {
 namespace {
@@ -21,17 +20,22 @@ constexpr bool kPooled = false;
 constexpr bool kPooled = true;
 #endif
 
+// The pool is never torn down: the registers can be objects of static storage
+// duration, destroyed at exit after thread-local storage, and their chains
+// must still be releasable then. Blocks stay with the process; each keeps the
+// previous one in its first node's link, so they remain reachable.
 struct NodePool {
-  DigitNode* free = nullptr;
-  std::vector<std::unique_ptr<DigitNode[]>> blocks;
-  size_t next_block = 256;
-  long long budget = -1;
+  DigitNode* free;
+  DigitNode* blocks;
+  size_t next_block;
+  long long budget;
 
   bool Grow() {
-    DigitNode* block = new (std::nothrow) DigitNode[next_block];
+    DigitNode* block = new (std::nothrow) DigitNode[next_block + 1];
     if (block == nullptr) return false;
-    blocks.emplace_back(block);
-    for (size_t i = 0; i < next_block; ++i) {
+    block[0].link = blocks;
+    blocks = block;
+    for (size_t i = 1; i <= next_block; ++i) {
       block[i].link = free;
       free = &block[i];
     }
@@ -40,7 +44,9 @@ struct NodePool {
   }
 };
 
-thread_local NodePool pool;
+// Trivially destructible and constant-initialised: no guard on each use and
+// nothing that runs at thread exit.
+thread_local NodePool pool{nullptr, nullptr, 256, -1};
 
 // Appends fresh '0' nodes behind a cursor; remembers the head so that a
 // failed allocation releases everything built so far.
