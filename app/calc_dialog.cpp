@@ -11,10 +11,10 @@
 #include <QToolTip>
 
 #include "app/messages.h"
-#include "app/opacity.h"
 #include "app/platform/desktop.h"
 #include "app/platform/launch.h"
 #include "app/platform/numlock.h"
+#include "app/platform/opacity.h"
 #include "app/search_loader.h"
 #include "engine/step.h"
 
@@ -80,7 +80,7 @@ void CCalcDlg::OnInitDialog(const QString& executableDir) {
   const int width = screen != nullptr ? screen->geometry().width() : 0;
   move(std::max(0, width - 355), 1);
 
-  opacity_ = new OpacityControl(this, ItemAs<QSlider>(1006));
+  opacity_ = new platform::OpacityControl(this, ItemAs<QSlider>(1006));
   state_.operand = engine::SignedNumber::Zero();
   ItemAs<QRadioButton>(1002)->setChecked(true);
   SetUpToolTip();

@@ -5,6 +5,7 @@
 #include <QString>
 #include <memory>
 
+#include "app/platform/opacity.h"
 #include "app/platform/template_dialog.h"
 #include "engine/calc_state.h"
 #include "input/entry_key_filter.h"
@@ -14,8 +15,6 @@ class QCloseEvent;
 class QKeyEvent;
 
 namespace zantor::app {
-
-class OpacityControl;
 
 // Opens the search dialog over the main one; the default loads the search
 // module on first use, so that the browser engine costs nothing until then.
@@ -62,7 +61,7 @@ class CCalcDlg : public platform::TemplateDialog, public input::EntryCommands {
   store::HistoryStore* historyStore() const { return store_.get(); }
   const QString& helpPath() const { return helpPath_; }
   const QString& lastEntryText() const { return lastEntryText_; }
-  OpacityControl* opacity() const { return opacity_; }
+  platform::OpacityControl* opacity() const { return opacity_; }
   void SetSearchRunner(SearchRunner runner) { searchRunner_ = std::move(runner); }
 
  protected:
@@ -87,7 +86,7 @@ class CCalcDlg : public platform::TemplateDialog, public input::EntryCommands {
   QString resultText_;
   QString lastEntryText_;
   QString helpPath_;
-  OpacityControl* opacity_ = nullptr;
+  platform::OpacityControl* opacity_ = nullptr;
   SearchRunner searchRunner_;
   bool toldUnrecorded_ = false;
   bool closed_ = false;

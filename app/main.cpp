@@ -1,5 +1,8 @@
 // zantor: the adding machine's window.
+#include <unistd.h>
+
 #include <QApplication>
+#include <cstdlib>
 
 #include "app/calc_dialog.h"
 #include "app/messages.h"
@@ -9,6 +12,11 @@
 #include "res/app_icon.h"
 
 int main(int argc, char** argv) {
+  // The search module's browser engine shares GL contexts with the window;
+  // that has to be said before the application exists.
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  // The browser engine refuses to start its sandbox as root.
+  if (getuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   QApplication app(argc, argv);
   QApplication::setWindowIcon(zantor::res::AppIcon());
   if (!zantor::platform::AcquireSingleInstance("MyAPP")) {

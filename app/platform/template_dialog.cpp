@@ -25,7 +25,8 @@ QString Q(std::string_view s) {
 
 }  // namespace
 
-TemplateDialog::TemplateDialog(int templateId, QWidget* parent)
+TemplateDialog::TemplateDialog(int templateId, QWidget* parent,
+                               const CustomControlFactory& makeCustom)
     : QDialog(parent), template_(&res::Template(templateId)) {
   const res::DialogTemplate& t = *template_;
   setWindowTitle(Q(t.caption));
@@ -44,7 +45,7 @@ TemplateDialog::TemplateDialog(int templateId, QWidget* parent)
   if (menuBar_ != nullptr) menuBar_->setGeometry(0, 0, area.width(), top);
   client_->setGeometry(0, top, area.width(), area.height());
   setFixedSize(area.width(), area.height() + top);
-  BuildControls();
+  BuildControls(makeCustom);
 }
 
 void TemplateDialog::BuildMenu() {
@@ -71,11 +72,7 @@ void TemplateDialog::BuildMenu() {
   }
 }
 
-QWidget* TemplateDialog::CreateCustomControl(const res::ControlTemplate&, QWidget* parent) {
-  return new QWidget(parent);
-}
-
-void TemplateDialog::BuildControls() {
+void TemplateDialog::BuildControls(const CustomControlFactory& makeCustom) {
   QWidget* previousTabStop = nullptr;
   for (const res::ControlTemplate& c : template_->controls) {
     QWidget* w = nullptr;
@@ -146,7 +143,7 @@ void TemplateDialog::BuildControls() {
         break;
       }
       case res::ControlClass::kBrowser:
-        w = CreateCustomControl(c, client_);
+        w = makeCustom ? makeCustom(c, client_) : new QWidget(client_);
         break;
     }
     QRect r = MapDialogRect(units_, c.x, c.y, c.width, c.height);

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <vector>
 
 #include "app/platform/dialog_units.h"
@@ -15,10 +16,15 @@ class QAction;
 
 namespace zantor::platform {
 
+// Makes the controls the toolkit has no plain widget for (the browser).
+using CustomControlFactory =
+    std::function<QWidget*(const res::ControlTemplate& control, QWidget* parent)>;
+
 class TemplateDialog : public QDialog {
   Q_OBJECT
  public:
-  explicit TemplateDialog(int templateId, QWidget* parent = nullptr);
+  explicit TemplateDialog(int templateId, QWidget* parent = nullptr,
+                          const CustomControlFactory& makeCustom = {});
 
   const res::DialogTemplate& dialogTemplate() const { return *template_; }
   BaseUnits baseUnits() const { return units_; }
@@ -48,14 +54,12 @@ class TemplateDialog : public QDialog {
   void reject() override;
 
  protected:
-  // Controls the toolkit has no plain widget for (the browser) come from here.
-  virtual QWidget* CreateCustomControl(const res::ControlTemplate& control, QWidget* parent);
   // Called when a push button of the template is clicked.
   virtual void OnCommand(int id);
 
  private:
   void BuildMenu();
-  void BuildControls();
+  void BuildControls(const CustomControlFactory& makeCustom);
 
   const res::DialogTemplate* template_;
   BaseUnits units_;

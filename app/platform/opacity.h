@@ -7,7 +7,7 @@
 class QSlider;
 class QWidget;
 
-namespace zantor::app {
+namespace zantor::platform {
 
 inline constexpr int kMinAlpha = 75;
 inline constexpr int kMaxAlpha = 255;
@@ -37,4 +37,4 @@ class OpacityControl : public QObject {
   QSlider* slider_;
 };
 
-}  // namespace zantor::app
+}  // namespace zantor::platform

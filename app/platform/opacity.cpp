@@ -1,4 +1,4 @@
-#include "app/opacity.h"
+#include "app/platform/opacity.h"
 
 #include <QAbstractScrollArea>
 #include <QScrollBar>
@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <algorithm>
 
-namespace zantor::app {
+namespace zantor::platform {
 
 int WheelStep(int position, int delta) {
   if (delta == 0) return position;
@@ -47,4 +47,4 @@ bool OpacityControl::eventFilter(QObject* watched, QEvent* event) {
   return true;
 }
 
-}  // namespace zantor::app
+}  // namespace zantor::platform

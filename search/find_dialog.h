@@ -1,0 +1,74 @@
+// The search dialog: filter, value, three sort buttons, the report in the
+// browser control, export to a file.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/platform/template_dialog.h"
+#include "store/history_store.h"
+
+class QComboBox;
+class QLineEdit;
+
+namespace zantor::search {
+
+class ReportView;
+
+// Set at start and after any change of filter or value; the sort buttons
+// rebuild the report only while it is set. It outlives each opening.
+bool& RequeryPending();
+
+// Asks for the export path; nullopt when the user cancels. The default runs
+// the save dialog; tests answer it.
+using SavePathChooser = std::function<std::optional<QString>(QWidget* owner)>;
+std::optional<QString> ChooseExportPath(QWidget* owner);
+
+class CFindDlg : public platform::TemplateDialog {
+  Q_OBJECT
+ public:
+  CFindDlg(store::HistoryStore& store, QString finalResultText);
+
+  void OnSortDescending();
+  void OnSortNone();
+  void OnSortAscending();
+  void OnExportData();
+  void OnFilterChange();
+  void OnValueChange();
+  void OnLeave();
+  void FocusValueField();
+
+  // Writes the current filter's rows to `path`; false (and a message) when
+  // the file could not be written.
+  bool ExportTo(const QString& path);
+
+  ReportView* reportView() const { return view_; }
+  QComboBox* filterList() const;
+  QLineEdit* valueField() const;
+  const QString& finalResultText() const { return finalResultText_; }
+  void SetSavePathChooser(SavePathChooser chooser) { choosePath_ = std::move(chooser); }
+
+ protected:
+  void OnCommand(int id) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ public slots:
+  void reject() override;
+  void accept() override;
+
+ private:
+  void Sort(std::string_view orderClause);
+  std::optional<std::string> CurrentQuery(std::string_view orderClause);
+  void Leave();
+
+  store::HistoryStore& store_;
+  QString finalResultText_;
+  QString valueText_;
+  ReportView* view_ = nullptr;
+  SavePathChooser choosePath_;
+  bool left_ = false;
+};
+
+}  // namespace zantor::search
