@@ -2,13 +2,15 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QPixmap>
+#include <algorithm>
 
 namespace zantor::res {
 
-QPixmap DrawAppIcon(int size) {
-  QPixmap pixmap(size, size);
-  pixmap.fill(Qt::transparent);
-  QPainter p(&pixmap);
+QImage DrawAppIcon(int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter p(&image);
   p.setRenderHint(QPainter::Antialiasing);
   const qreal s = size;
   // A paper tape on a dark body: the adding machine's two halves.
@@ -27,13 +29,15 @@ QPixmap DrawAppIcon(int size) {
   const QPointF c(s * 0.5, s * 0.74);
   p.drawLine(c - QPointF(s * 0.13, 0), c + QPointF(s * 0.13, 0));
   p.drawLine(c - QPointF(0, s * 0.13), c + QPointF(0, s * 0.13));
-  return pixmap;
+  p.end();
+  return image;
 }
 
 QIcon AppIcon() {
   static const QIcon icon = [] {
     QIcon i;
-    for (int size : {16, 24, 32, 48, 64, 128, 256}) i.addPixmap(DrawAppIcon(size));
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+      i.addPixmap(QPixmap::fromImage(DrawAppIcon(size)));
     return i;
   }();
   return icon;

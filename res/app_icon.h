@@ -3,11 +3,12 @@
 #pragma once
 
 #include <QIcon>
-#include <QPixmap>
+#include <QImage>
 
 namespace zantor::res {
 
-QPixmap DrawAppIcon(int size);
+// Needs no application object, so the build can write the icon files too.
+QImage DrawAppIcon(int size);
 QIcon AppIcon();
 
 }  // namespace zantor::res

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what Zantor needs, builds it, and starts the window.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --target zantor zantor-search zantor-tape
+exec build/bin/zantor "$@"
