@@ -37,6 +37,9 @@ CCalcDlg::CCalcDlg() : platform::TemplateDialog(res::kMainTemplate) {
     w->setMouseTracking(true);
     w->installEventFilter(this);
   }
+  // A button ignores a move made without a pressed button, and the toolkit
+  // then hands it on to the client area, which would hide field 1017 again.
+  Item(1010)->setAttribute(Qt::WA_NoMousePropagation);
   client()->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(client(), &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QMenu menu(this);
