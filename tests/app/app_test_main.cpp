@@ -1,0 +1,29 @@
+// Runs the dialog tests on the offscreen platform, with the runtime and data
+// directories in a temporary folder so that no test touches the user's files.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QByteArray>
+#include <QFile>
+#include <QTemporaryDir>
+
+int main(int argc, char** argv) {
+  QTemporaryDir home;
+  if (!home.isValid()) return 2;
+  QByteArray platform = "offscreen";
+#ifdef ZANTOR_TEST_SCREEN_WIDTH
+  QFile config(home.filePath(QStringLiteral("screens.json")));
+  if (!config.open(QIODevice::WriteOnly)) return 2;
+  config.write(QByteArray(R"({"screens":[{"name":"narrow","x":0,"y":0,"width":)") +
+               QByteArray::number(ZANTOR_TEST_SCREEN_WIDTH) +
+               R"(,"height":480,"logicalDpi":96}]})");
+  config.close();
+  platform += ":configfile=" + config.fileName().toLocal8Bit();
+#endif
+  qputenv("QT_QPA_PLATFORM", platform);
+  qputenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit());
+  qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

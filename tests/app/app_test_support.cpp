@@ -1,0 +1,94 @@
+#include "app_test_support.h"
+
+#include <sqlite3.h>
+
+#include <QDialog>
+#include <QLineEdit>
+#include <QTest>
+
+#include "app/platform/desktop.h"
+#include "app/platform/template_dialog.h"
+
+namespace zantor::apptest {
+
+Rows ReadRows(const QString& path, const std::string& sql) {
+  Rows rows;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.toStdString().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+      SQLITE_OK) {
+    sqlite3_close(db);
+    ADD_FAILURE() << "cannot open " << path.toStdString();
+    return rows;
+  }
+  sqlite3_stmt* s = nullptr;
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+    ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
+  } else {
+    while (sqlite3_step(s) == SQLITE_ROW) {
+      std::vector<std::string> row;
+      for (int c = 0; c < sqlite3_column_count(s); ++c) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, c));
+        row.emplace_back(text != nullptr ? text : "");
+      }
+      rows.push_back(std::move(row));
+    }
+  }
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  return rows;
+}
+
+int CountRows(const QString& path, const std::string& table) {
+  const Rows r = ReadRows(path, "SELECT count(*) FROM " + table + ";");
+  return r.empty() ? -1 : std::stoi(r[0][0]);
+}
+
+void TypeText(QWidget* w, const QString& text) { QTest::keyClicks(w, text); }
+
+void PressEnter(QWidget* w) { QTest::keyClick(w, Qt::Key_Return); }
+
+void Keypad(QWidget* w, int key) {
+  QTest::keyClick(w, static_cast<Qt::Key>(key), Qt::KeypadModifier);
+}
+
+void Hotkey(QWidget* w, int key) { QTest::keyClick(w, static_cast<Qt::Key>(key)); }
+
+void CalcDialogTest::SetUp() {
+  ASSERT_TRUE(dir_.isValid());
+  platform::SetMessageBoxHook([this](const QString& text, unsigned flags) {
+    boxes_.push_back({text, flags});
+    return (flags & 0xF) == platform::MB_YESNO ? yesNo_ : res::IDOK;
+  });
+  platform::SetModalHook([this](QDialog& dialog) -> std::optional<int> {
+    auto* t = dynamic_cast<platform::TemplateDialog*>(&dialog);
+    const int id = t != nullptr ? t->dialogTemplate().id : 0;
+    dialogs_.push_back({id, dialog.windowTitle()});
+    if (id == res::kStartModeTemplate) return onChoice_ ? onChoice_(dialog) : choice_;
+    if (onOtherDialog_) return onOtherDialog_(dialog);
+    return res::IDOK;
+  });
+}
+
+void CalcDialogTest::TearDown() {
+  platform::SetMessageBoxHook({});
+  platform::SetModalHook({});
+}
+
+std::unique_ptr<CCalcDlg> CalcDialogTest::Start(int choice, const QString& dir) {
+  choice_ = choice;
+  auto d = std::make_unique<CCalcDlg>();
+  d->OnInitDialog(dir.isEmpty() ? dir_.path() : dir);
+  return d;
+}
+
+QString CalcDialogTest::DbPath() const { return dir_.filePath(QStringLiteral("QorvelDb.db")); }
+
+QLineEdit* CalcDialogTest::Entry(const CCalcDlg& d) { return d.ItemAs<QLineEdit>(1000); }
+
+std::vector<QString> CalcDialogTest::BoxTexts() const {
+  std::vector<QString> texts;
+  for (const ShownBox& b : boxes_) texts.push_back(b.text);
+  return texts;
+}
+
+}  // namespace zantor::apptest

@@ -1,0 +1,84 @@
+// Drives the real main dialog: start-up answered through the desktop hooks,
+// keys sent to the entry field, the history read back from the file.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/calc_dialog.h"
+#include "res/dialog_templates.h"
+
+class QDialog;
+class QLineEdit;
+class QWidget;
+
+// Failure messages show the text, not its UTF-16 code units.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace zantor::apptest {
+
+using app::CCalcDlg;
+
+struct ShownBox {
+  QString text;
+  unsigned flags = 0;
+};
+
+struct ShownDialog {
+  int templateId = 0;  // 0 for a dialog that is not built from a template
+  QString caption;
+};
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// Every row of `sql` on the file at `path`, through a connection of its own,
+// so what it sees is what another process would find in the file.
+Rows ReadRows(const QString& path, const std::string& sql);
+int CountRows(const QString& path, const std::string& table);
+
+// Key strokes on a widget, press and release each, as a user makes them.
+void TypeText(QWidget* w, const QString& text);
+void PressEnter(QWidget* w);
+void Keypad(QWidget* w, int key);
+// A hotkey: the key goes down and comes up again.
+void Hotkey(QWidget* w, int key);
+
+class CalcDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // A main dialog on `dir` (default: this test's folder) whose start-up
+  // choice is answered with `choice`.
+  std::unique_ptr<CCalcDlg> Start(int choice = res::IDOK, const QString& dir = {});
+
+  QString DbPath() const;
+  static QLineEdit* Entry(const CCalcDlg& d);
+  static QString Result(const CCalcDlg& d) { return d.GetDlgItemText(1001); }
+  int MyDataRows() const { return CountRows(DbPath(), "MyData"); }
+  std::vector<QString> BoxTexts() const;
+
+  QTemporaryDir dir_;
+  std::vector<ShownBox> boxes_;
+  std::vector<ShownDialog> dialogs_;
+  // The answer to every Yes/No box; OK boxes are answered IDOK.
+  int yesNo_ = res::IDNO;
+  // When set, answers the start-up choice instead of Start's `choice`
+  // (nullopt lets the dialog really run).
+  std::function<std::optional<int>(QDialog&)> onChoice_;
+  // Other dialogs get IDOK unless this says otherwise.
+  std::function<std::optional<int>(QDialog&)> onOtherDialog_;
+
+ private:
+  int choice_ = res::IDOK;
+};
+
+}  // namespace zantor::apptest

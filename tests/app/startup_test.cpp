@@ -1,0 +1,384 @@
+// Start-up (keep, clear, the size question, unreadable files, the window),
+// the single-instance lock, and the shutdown that carries the total over.
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+#include "app/messages.h"
+#include "app/platform/desktop.h"
+#include "app/platform/single_instance.h"
+#include "app/platform/template_dialog.h"
+#include "app_test_support.h"
+
+namespace zantor::apptest {
+namespace {
+
+constexpr qint64 kMiB = 1048576;
+
+class StartupTest : public CalcDialogTest {
+ protected:
+  // A history of two steps (12.34, then 0.05) closed normally: the file holds
+  // the rows and the saved total 12.39.
+  void MakeHistory() {
+    auto d = Start(res::IDCANCEL);
+    TypeText(Entry(*d), QStringLiteral("1234"));
+    PressEnter(Entry(*d));
+    TypeText(Entry(*d), QStringLiteral("5"));
+    PressEnter(Entry(*d));
+    ASSERT_EQ(Result(*d), QStringLiteral("12.39"));
+    d->close();
+    ASSERT_EQ(MyDataRows(), 2);
+    dialogs_.clear();
+    boxes_.clear();
+  }
+
+  // Runs the choice dialog for real and presses `key` in it.
+  void PressInChoiceDialog(Qt::Key key) {
+    onChoice_ = [this, key](QDialog& choice) -> std::optional<int> {
+      QTimer::singleShot(0, &choice, [&choice, key, this] {
+        choiceWasVisible_ = choice.isVisible();
+        QWidget* target = choice.focusWidget() != nullptr ? choice.focusWidget() : &choice;
+        QTest::keyClick(target, key);
+      });
+      return std::nullopt;
+    };
+  }
+
+  bool choiceWasVisible_ = false;
+};
+
+TEST_F(StartupTest, FirstRunKeepShowsZeroAndCreatesBothTables) {
+  ASSERT_FALSE(QFile::exists(DbPath()));
+  auto d = Start(res::IDOK);
+  ASSERT_EQ(dialogs_.size(), 1u);
+  EXPECT_EQ(dialogs_[0].templateId, res::kStartModeTemplate);
+  EXPECT_EQ(dialogs_[0].caption, QStringLiteral("选择操作方式"));
+  EXPECT_EQ(Result(*d), QStringLiteral("0.00"));
+  EXPECT_TRUE(boxes_.empty()) << BoxTexts().front().toStdString();
+  EXPECT_EQ(MyDataRows(), 0);
+  EXPECT_EQ(CountRows(DbPath(), "resul"), 0);
+}
+
+TEST_F(StartupTest, KeepRestoresTheTotalAndTheNextStepContinuesFromIt) {
+  MakeHistory();
+  auto d = Start(res::IDOK);
+  EXPECT_EQ(Result(*d), QStringLiteral("12.39"));
+  EXPECT_TRUE(boxes_.empty());
+  TypeText(Entry(*d), QStringLiteral("5"));
+  PressEnter(Entry(*d));
+  EXPECT_EQ(Result(*d), QStringLiteral("12.44"));
+  EXPECT_EQ(MyDataRows(), 3);
+}
+
+// Files as an earlier run leaves them: the last resul row is the total, its
+// pos the scale the next step continues with.
+TEST_F(StartupTest, KeepRestoresEachKindOfSavedTotal) {
+  struct Case {
+    const char* resul;  // the rows of resul
+    QString shown;
+    QString afterFive;  // the total after a fast-mode 5, i.e. + 0.05
+  };
+  const Case cases[] = {
+      {"(1,'1,234.5')", QStringLiteral("1,234.5"), QStringLiteral("1,234.55")},
+      {"(2,'0.05')", QStringLiteral("0.05"), QStringLiteral("0.1")},
+      {"(0,'-7')", QStringLiteral("-7"), QStringLiteral("-6.95")},
+      {"(2,'-0.05')", QStringLiteral("-0.05"), QStringLiteral("0")},
+      {"(0,'3'),(2,'12.39'),(1,'-1,000.5')", QStringLiteral("-1,000.5"),
+       QStringLiteral("-1,000.45")},
+      {"(2,'')", QString(), QStringLiteral("0.05")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.resul);
+    QFile::remove(DbPath());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(DbPath().toStdString().c_str(), &db), SQLITE_OK);
+    const std::string sql =
+        "CREATE TABLE MyData(ID INTEGER PRIMARY KEY,oP CHAR(1),fdata REAL,mdata VARCHAR(55),"
+        "re TEXT);CREATE TABLE resul(pos INTEGER,resu TEXT);INSERT INTO resul VALUES" +
+        std::string(c.resul) + ";";
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+
+    auto d = Start(res::IDOK);
+    EXPECT_EQ(Result(*d), c.shown);
+    TypeText(Entry(*d), QStringLiteral("5"));
+    PressEnter(Entry(*d));
+    EXPECT_EQ(Result(*d), c.afterFive);
+    EXPECT_TRUE(boxes_.empty());
+    d->close();
+  }
+}
+
+TEST_F(StartupTest, ClearDeletesTheHistory) {
+  MakeHistory();
+  auto d = Start(res::IDCANCEL);
+  EXPECT_EQ(Result(*d), QStringLiteral("0.00"));
+  EXPECT_EQ(MyDataRows(), 0);
+  EXPECT_EQ(CountRows(DbPath(), "resul"), 0);
+  TypeText(Entry(*d), QStringLiteral("5"));
+  PressEnter(Entry(*d));
+  EXPECT_EQ(Result(*d), QStringLiteral("0.05"));
+}
+
+TEST_F(StartupTest, EscOnTheChoiceDialogClears) {
+  MakeHistory();
+  PressInChoiceDialog(Qt::Key_Escape);
+  auto d = Start();
+  EXPECT_TRUE(choiceWasVisible_);
+  EXPECT_EQ(Result(*d), QStringLiteral("0.00"));
+  EXPECT_EQ(MyDataRows(), 0);
+}
+
+TEST_F(StartupTest, EnterOnTheChoiceDialogKeeps) {
+  MakeHistory();
+  PressInChoiceDialog(Qt::Key_Return);
+  auto d = Start();
+  EXPECT_EQ(Result(*d), QStringLiteral("12.39"));
+  EXPECT_EQ(MyDataRows(), 2);
+}
+
+TEST_F(StartupTest, LargeHistoryAsksFirstAndYesDeletesIt) {
+  MakeHistory();
+  ASSERT_TRUE(QFile::resize(DbPath(), 41 * kMiB));  // sparse: no real 41 MiB written
+
+  yesNo_ = res::IDNO;
+  {
+    auto d = Start(res::IDOK);
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_EQ(boxes_[0].text, app::kTooMuchData);
+    EXPECT_EQ(boxes_[0].flags, platform::MB_YESNO | platform::MB_ICONINFORMATION);
+    EXPECT_EQ(Result(*d), QStringLiteral("12.39"));
+    EXPECT_EQ(MyDataRows(), 2);
+    d->close();
+  }
+
+  boxes_.clear();
+  yesNo_ = res::IDYES;
+  auto d = Start(res::IDOK);
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{app::kTooMuchData});
+  EXPECT_EQ(Result(*d), QStringLiteral("0.00"));
+  EXPECT_EQ(MyDataRows(), 0);
+  EXPECT_LT(QFileInfo(DbPath()).size(), kMiB);
+}
+
+TEST_F(StartupTest, FortyMiBAndOneByteIsNotAskedAbout) {
+  MakeHistory();
+  ASSERT_TRUE(QFile::resize(DbPath(), 40 * kMiB + 1));
+  auto d = Start(res::IDOK);
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(Result(*d), QStringLiteral("12.39"));
+}
+
+// A large file of zeros is not a history at all: after the size question the
+// user is told once, the total starts at zero, and the file is left alone.
+TEST_F(StartupTest, LargeGarbageFileIsReportedAndLeftAlone) {
+  {
+    QFile f(DbPath());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(f.resize(41 * kMiB));
+  }
+  yesNo_ = res::IDNO;
+  auto d = Start(res::IDOK);
+  EXPECT_EQ(BoxTexts(), (std::vector<QString>{app::kTooMuchData, app::kDamagedHistory}));
+  EXPECT_EQ(Result(*d), QStringLiteral("0.00"));
+  TypeText(Entry(*d), QStringLiteral("5"));
+  PressEnter(Entry(*d));
+  EXPECT_EQ(Result(*d), QStringLiteral("0.05"));
+  d->close();
+  EXPECT_EQ(boxes_.size(), 2u) << boxes_.back().text.toStdString();
+  EXPECT_EQ(QFileInfo(DbPath()).size(), 41 * kMiB);
+
+  // Answering Yes to the size question replaces it with a fresh history.
+  boxes_.clear();
+  yesNo_ = res::IDYES;
+  auto fresh = Start(res::IDOK);
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{app::kTooMuchData});
+  EXPECT_EQ(Result(*fresh), QStringLiteral("0.00"));
+  EXPECT_EQ(MyDataRows(), 0);
+}
+
+// Neither beside the program nor in the data folder can a history be opened.
+TEST_F(StartupTest, UnopenableHistoryLeavesTheResultEmptyAndStillCalculates) {
+  const QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
+  const QString dataHome = dir_.filePath(QStringLiteral("data"));
+  qputenv("XDG_DATA_HOME", dataHome.toLocal8Bit());
+  ASSERT_TRUE(QDir().mkpath(DbPath()));
+  ASSERT_TRUE(QDir().mkpath(dataHome + QStringLiteral("/zantor/QorvelDb.db")));
+
+  auto d = Start(res::IDOK);
+  EXPECT_EQ(Result(*d), QString());
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{app::kHistoryUnavailable});
+  TypeText(Entry(*d), QStringLiteral("5"));
+  PressEnter(Entry(*d));
+  EXPECT_EQ(Result(*d), QStringLiteral("0.05"));
+  d->close();
+  EXPECT_EQ(boxes_.size(), 1u) << "no further box, not even on closing";
+  qputenv("XDG_DATA_HOME", oldDataHome);
+}
+
+TEST_F(StartupTest, WindowAfterStartUp) {
+  auto d = Start(res::IDOK);
+  const int screenWidth = QGuiApplication::primaryScreen()->geometry().width();
+  ASSERT_GT(screenWidth, 355);
+  EXPECT_EQ(d->pos(), QPoint(screenWidth - 355, 1));
+  EXPECT_EQ(d->windowTitle(), QStringLiteral("Zantor"));
+  EXPECT_TRUE(d->ItemAs<QRadioButton>(1002)->isChecked());
+  EXPECT_FALSE(d->ItemAs<QRadioButton>(1003)->isChecked());
+  EXPECT_EQ(d->state().entryMode, 'k');
+  EXPECT_EQ(d->state().pendingOp, '+');
+  EXPECT_EQ(d->GetDlgItemText(1007), QStringLiteral("＋"));
+  EXPECT_EQ(d->Item(1007)->toolTip(), QStringLiteral("点击我或用空格切换运算符"));
+  EXPECT_EQ(d->GetDlgItemText(-1), QString());
+  EXPECT_TRUE(d->Item(1017)->isHidden());
+  EXPECT_TRUE(d->ItemAs<QPlainTextEdit>(1001)->isReadOnly());
+  EXPECT_EQ(d->focusWidget(), Entry(*d));
+
+  d->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
+  EXPECT_EQ(d->pos(), QPoint(screenWidth - 355, 1));
+  EXPECT_TRUE(d->historyStore()->inTransaction());
+}
+
+TEST_F(StartupTest, ChoiceDialogIsShownBeforeTheMainWindow) {
+  bool mainVisible = true;
+  auto d = std::make_unique<CCalcDlg>();
+  onChoice_ = [&](QDialog&) -> std::optional<int> {
+    mainVisible = d->isVisible();
+    return res::IDOK;
+  };
+  d->OnInitDialog(dir_.path());
+  EXPECT_FALSE(mainVisible);
+}
+
+// One running copy: the lock taken by this process refuses a second taker,
+// here or in another process, and is gone with the process that held it.
+TEST(SingleInstanceTest, SecondTakerIsRefused) {
+  const std::string name = "zantor-test-" + std::to_string(getpid());
+  ASSERT_TRUE(platform::AcquireSingleInstance(name));
+  EXPECT_FALSE(platform::AcquireSingleInstance(name)) << "same process, second descriptor";
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(platform::AcquireSingleInstance(name) ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1) << "another process must be refused";
+}
+
+TEST(SingleInstanceTest, LockEndsWithItsProcess) {
+  const std::string name = "zantor-test-ended-" + std::to_string(getpid());
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(platform::AcquireSingleInstance(name) ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(platform::InstanceLockPath(name))));
+  EXPECT_TRUE(platform::AcquireSingleInstance(name));
+}
+
+class ShutdownTest : public StartupTest {};
+
+TEST_F(ShutdownTest, CloseSavesTheTotalWithItsScale) {
+  {
+    auto d = Start(res::IDCANCEL);
+    ASSERT_TRUE(d->ItemAs<QRadioButton>(1003) != nullptr);
+    d->OnNormalMode();
+    TypeText(Entry(*d), QStringLiteral("1234"));
+    Keypad(Entry(*d), Qt::Key_Period);
+    TypeText(Entry(*d), QStringLiteral("5"));
+    PressEnter(Entry(*d));
+    ASSERT_EQ(Result(*d), QStringLiteral("1,234.5"));
+    d->close();
+    EXPECT_FALSE(d->historyStore()->isOpen());
+  }
+  EXPECT_EQ(ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), (Rows{{"1", "1,234.5"}}));
+
+  auto next = Start(res::IDOK);
+  EXPECT_EQ(Result(*next), QStringLiteral("1,234.5"));
+  EXPECT_EQ(next->state().accScale, 1);
+  TypeText(Entry(*next), QStringLiteral("5"));
+  PressEnter(Entry(*next));
+  EXPECT_EQ(Result(*next), QStringLiteral("1,234.55"));
+}
+
+TEST_F(ShutdownTest, CloseRightAfterAKeepStartSavesTheRestoredTotal) {
+  MakeHistory();
+  {
+    auto d = Start(res::IDOK);
+    d->close();
+  }
+  EXPECT_EQ(ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), (Rows{{"2", "12.39"}}));
+}
+
+TEST_F(ShutdownTest, RejectRunsTheShutdownOnce) {
+  auto d = Start(res::IDCANCEL);
+  d->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
+  TypeText(Entry(*d), QStringLiteral("5"));
+  PressEnter(Entry(*d));
+  d->reject();
+  EXPECT_FALSE(d->isVisible());
+  EXPECT_EQ(d->result(), res::IDCANCEL);
+  EXPECT_FALSE(d->historyStore()->isOpen());
+  d->close();
+  EXPECT_EQ(ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), (Rows{{"2", "0.05"}}));
+  EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(ShutdownTest, CloseOfAShownDialogSavesOnce) {
+  auto d = Start(res::IDCANCEL);
+  d->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
+  EXPECT_TRUE(d->close());
+  EXPECT_FALSE(d->isVisible());
+  EXPECT_EQ(ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), (Rows{{"0", "0.00"}}));
+}
+
+// Esc on the result field (after a click there) does not end the program
+// without saving: it does not end it at all.
+TEST_F(ShutdownTest, EscOnTheResultFieldKeepsTheDialogOpen) {
+  auto d = Start(res::IDCANCEL);
+  d->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
+  QWidget* result = d->Item(1001);
+  result->setFocus();
+  QTest::keyClick(result, Qt::Key_Escape);
+  QTest::keyClick(d->Item(1006), Qt::Key_Escape);
+  EXPECT_TRUE(d->isVisible());
+  EXPECT_TRUE(d->historyStore()->isOpen());
+  EXPECT_EQ(CountRows(DbPath(), "resul"), 0);
+}
+
+// A paste message standing in the result field is saved as the total; the
+// next keep start shows it and counts from zero.
+TEST_F(ShutdownTest, PasteMessageSavedAsTotalRestoresAsZero) {
+  {
+    auto d = Start(res::IDCANCEL);
+    QGuiApplication::clipboard()->setText(QString(100, QLatin1Char('7')));
+    QTest::keyClick(Entry(*d), Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(Result(*d), QStringLiteral("粘贴的内容太长"));
+    d->close();
+  }
+  auto next = Start(res::IDOK);
+  EXPECT_EQ(Result(*next), QStringLiteral("粘贴的内容太长"));
+  TypeText(Entry(*next), QStringLiteral("5"));
+  PressEnter(Entry(*next));
+  EXPECT_EQ(Result(*next), QStringLiteral("0.05"));
+}
+
+}  // namespace
+}  // namespace zantor::apptest
