@@ -126,8 +126,10 @@ void TemplateDialog::BuildControls(const CustomControlFactory& makeCustom) {
       case res::ControlClass::kTrackbar: {
         auto* s = new QSlider((c.style & res::kVertical) ? Qt::Vertical : Qt::Horizontal, client_);
         s->setTickPosition(QSlider::NoTicks);
-        // A vertical trackbar has its minimum at the top.
+        // A vertical trackbar has its minimum at the top, and its Up and
+        // Page Up keys move the thumb up, toward the minimum.
         s->setInvertedAppearance(c.style & res::kVertical);
+        s->setInvertedControls(c.style & res::kVertical);
         w = s;
         break;
       }

@@ -108,14 +108,20 @@ TEST_F(OpacityTest, DraggedOffTheGridStaysInRange) {
   ExpectAlpha(75);
 }
 
-TEST_F(OpacityTest, ArrowKeysOnTheSliderApplyAtOnce) {
-  QTest::keyClick(slider_, Qt::Key_Up);
-  const int moved = slider_->value();
-  EXPECT_EQ(std::abs(moved - 200), 5);
-  ExpectAlpha(moved);
-  QTest::keyClick(slider_, Qt::Key_PageDown);
-  EXPECT_EQ(std::abs(slider_->value() - moved), 5);
-  ExpectAlpha(slider_->value());
+// The slider's minimum is at the top: Up and Page Up move the thumb up, that
+// is toward 75, Down and Page Down toward 255, and each applies at once.
+TEST_F(OpacityTest, KeysOnTheSliderMoveTheThumbTheirWay) {
+  const struct {
+    Qt::Key key;
+    int expected;
+  } cases[] = {{Qt::Key_Up, 195},       {Qt::Key_Down, 205}, {Qt::Key_PageUp, 195},
+               {Qt::Key_PageDown, 205}, {Qt::Key_Home, 75},  {Qt::Key_End, 255}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key);
+    slider_->setValue(200);
+    QTest::keyClick(slider_, c.key);
+    ExpectAlpha(c.expected);
+  }
 }
 
 // A result field with more lines than it shows scrolls with the wheel; one

@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include "app/messages.h"
 #include "app/platform/desktop.h"
@@ -346,6 +347,21 @@ TEST_F(ShutdownTest, CloseOfAShownDialogSavesOnce) {
   EXPECT_TRUE(d->close());
   EXPECT_FALSE(d->isVisible());
   EXPECT_EQ(ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), (Rows{{"0", "0.00"}}));
+}
+
+// The close box of the running dialog: the modal loop ends, the total is
+// saved once.
+TEST_F(ShutdownTest, CloseBoxEndsTheModalLoopAndSaves) {
+  auto d = Start(res::IDCANCEL);
+  QTimer::singleShot(0, d.get(), [&d] {
+    TypeText(Entry(*d), QStringLiteral("5"));
+    PressEnter(Entry(*d));
+    d->windowHandle()->close();
+  });
+  d->exec();
+  EXPECT_FALSE(d->isVisible());
+  EXPECT_FALSE(d->historyStore()->isOpen());
+  EXPECT_EQ(ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), (Rows{{"2", "0.05"}}));
 }
 
 // Esc on the result field (after a click there) does not end the program
