@@ -182,6 +182,9 @@ TEST_F(KeysTest, ControlShortcutsDoNotEdit) {
   EXPECT_EQ(entry_->text(), QStringLiteral("123")) << "no cut";
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("9"));
   entry_->deselect();
+  QGuiApplication::clipboard()->setText(QStringLiteral("777"));
+  QTest::keyClick(entry_, Qt::Key_Insert, Qt::ShiftModifier);
+  EXPECT_EQ(entry_->text(), QStringLiteral("123")) << "no paste around the cleaning";
   QTest::keyClick(entry_, Qt::Key_Q, Qt::ControlModifier);
   EXPECT_EQ(entry_->text(), QString()) << "Ctrl+Q recalls the empty memory";
 }

@@ -122,6 +122,13 @@ TEST_F(OpacityTest, KeysOnTheSliderMoveTheThumbTheirWay) {
     QTest::keyClick(slider_, c.key);
     ExpectAlpha(c.expected);
   }
+  // A click on the track pages toward the click.
+  slider_->setValue(200);
+  QTest::mouseClick(slider_, Qt::LeftButton, {},
+                    QPoint(slider_->width() / 2, slider_->height() - 2));
+  ExpectAlpha(205);
+  QTest::mouseClick(slider_, Qt::LeftButton, {}, QPoint(slider_->width() / 2, 2));
+  ExpectAlpha(200);
 }
 
 // A result field with more lines than it shows scrolls with the wheel; one

@@ -364,6 +364,25 @@ TEST_F(ShutdownTest, CloseBoxEndsTheModalLoopAndSaves) {
   EXPECT_EQ(ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), (Rows{{"2", "0.05"}}));
 }
 
+// As the program runs: the choice dialog really shown and answered, then the
+// main dialog's own loop, which only the close box ends.
+TEST_F(ShutdownTest, WholeRunAsTheProgramDoesIt) {
+  MakeHistory();
+  PressInChoiceDialog(Qt::Key_Return);
+  auto d = Start();
+  bool stepped = false;
+  QTimer::singleShot(50, d.get(), [&] {
+    TypeText(Entry(*d), QStringLiteral("1"));
+    PressEnter(Entry(*d));
+    stepped = true;
+    d->windowHandle()->close();
+  });
+  d->exec();
+  EXPECT_TRUE(stepped) << "the loop ended before the close box";
+  EXPECT_EQ(ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), (Rows{{"1", "12.4"}}));
+  EXPECT_EQ(MyDataRows(), 3);
+}
+
 // Esc on the result field (after a click there) does not end the program
 // without saving: it does not end it at all.
 TEST_F(ShutdownTest, EscOnTheResultFieldKeepsTheDialogOpen) {
