@@ -1,36 +1,117 @@
 // zantor-tape: batch totals from standard input, one history row per step.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
+#include "engine/step.h"
+#include "store/history_store.h"
+#include "tape/store_recorder.h"
 #include "tape/tape.h"
 
 namespace {
 
+constexpr long kDefaultCommitEvery = 10000;
+
 int Usage() {
   std::fputs(
-      "usage: zantor-tape [--normal]\n"
+      "usage: zantor-tape [--normal] [--db FILE [--keep] [--commit-every N]]\n"
       "Reads a tape from standard input: ENTRY, '+ ENTRY', '- ENTRY', '* ENTRY',\n"
-      "'+', '-', '*' alone, 'fast', 'normal', 'zero'; '#' starts a comment.\n",
+      "'+', '-', '*' alone, 'fast', 'normal', 'zero'; '#' starts a comment.\n"
+      "--db FILE          record every step into the history file FILE, as the window\n"
+      "                   does, and save the total at the end as at close\n"
+      "--keep             start from the total saved in FILE (the keep choice)\n"
+      "--commit-every N   commit every N steps (default 10000); 1 makes each step\n"
+      "                   durable as in the window\n"
+      "Exit status: 0; 1 when a line could not be read or the history could not be\n"
+      "recorded or saved; 2 for a usage error.\n",
       stderr);
   return 2;
+}
+
+// Tells the user what the store asks to be told; true when there was something.
+bool Tell(zantor::store::Notice notice, const std::string& file) {
+  using zantor::store::Notice;
+  switch (notice) {
+    case Notice::kNone:
+      return false;
+    case Notice::kSaveFailed:
+      std::fprintf(stderr, "zantor-tape: %s: 保存数据不成功\n", file.c_str());
+      return true;
+    case Notice::kHistoryUnavailable:
+      std::fprintf(stderr,
+                   "zantor-tape: %s: cannot open the history file; steps are not recorded\n",
+                   file.c_str());
+      return true;
+    case Notice::kDamagedFile:
+      std::fprintf(stderr,
+                   "zantor-tape: %s: not a Zantor history file; it is left untouched and steps "
+                   "are not recorded\n",
+                   file.c_str());
+      return true;
+  }
+  return false;
+}
+
+bool ParseCount(const char* text, long* value) {
+  errno = 0;
+  char* end = nullptr;
+  const long v = std::strtol(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0' || v < 1) return false;
+  *value = v;
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   zantor::tape::Options options;
+  const char* dbFile = nullptr;
+  bool keep = false;
+  long commitEvery = kDefaultCommitEvery;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--normal") == 0) {
       options.entryMode = 'z';
+    } else if (std::strcmp(argv[i], "--db") == 0 && i + 1 < argc) {
+      dbFile = argv[++i];
+    } else if (std::strcmp(argv[i], "--keep") == 0) {
+      keep = true;
+    } else if (std::strcmp(argv[i], "--commit-every") == 0 && i + 1 < argc) {
+      if (!ParseCount(argv[++i], &commitEvery)) return Usage();
     } else {
       return Usage();
     }
   }
+  if (keep && dbFile == nullptr) return Usage();
   options.flushEachLine = isatty(STDOUT_FILENO) != 0;
   zantor::engine::CalcState state;
   std::string resultText = "0.00";
-  return zantor::tape::RunTape(stdin, stdout, stderr, options, state, resultText, nullptr);
+  if (dbFile == nullptr) {
+    return zantor::tape::RunTape(stdin, stdout, stderr, options, state, resultText, nullptr);
+  }
+
+  // The window's start-up, without the questions: the size
+  // guard's question cannot be asked here, so a large file is kept.
+  zantor::store::HistoryStore store(dbFile);
+  bool told = false;
+  if (keep) {
+    const zantor::store::SavedTotal saved = store.RestoreLastTotal();
+    told |= Tell(saved.notice, dbFile);
+    if (saved.found) {
+      zantor::engine::RestoreAccumulator(state, saved.pos, saved.resu);
+      resultText = saved.resu;
+    } else if (saved.openFailed) {
+      resultText.clear();
+    }
+  }
+  told |= Tell(store.OpenHistoryDatabase(), dbFile);
+  zantor::tape::StoreRecorder recorder(store, commitEvery);
+  const int status =
+      zantor::tape::RunTape(stdin, stdout, stderr, options, state, resultText, &recorder);
+  told |= Tell(recorder.finishNotice(), dbFile);
+  return status != 0 ? status : (told ? 1 : 0);
 }

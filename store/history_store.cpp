@@ -1,0 +1,340 @@
+#include "store/history_store.h"
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <string_view>
+#include <utility>
+
+namespace zantor::store {
+namespace {
+
+// The statement texts stored files and older copies rely on, exactly.
+constexpr char kCreateMyData[] =
+    "CREATE TABLE MyData(ID INTEGER PRIMARY KEY,oP CHAR(1),fdata REAL,mdata VARCHAR(55),re TEXT);";
+constexpr char kCreateResul[] = "CREATE TABLE resul(pos INTEGER,resu TEXT);";
+constexpr char kDropResul[] = "DROP TABLE resul;";
+constexpr char kBegin[] = "BEGIN;";
+constexpr char kCommit[] = "COMMIT;";
+// The inserts, in the tables' column order, values bound.
+constexpr char kInsertRow[] = "INSERT INTO MyData VALUES(NULL,?,?,?,?);";
+constexpr char kInsertResul[] = "INSERT INTO resul VALUES(?,?);";
+// The crash-recovery total (the mend): one row, always rowid 1.
+constexpr char kCreateLive[] = "CREATE TABLE IF NOT EXISTS liveTotal(pos INTEGER,resu TEXT);";
+constexpr char kWriteLive[] = "INSERT OR REPLACE INTO liveTotal(rowid,pos,resu) VALUES(1,?,?);";
+constexpr char kClearLive[] = "DELETE FROM liveTotal;";
+
+constexpr std::array<std::string_view, 5> kMyDataColumns = {"ID", "oP", "fdata", "mdata", "re"};
+
+bool SameNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto lower = [](char c) {
+             return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+           };
+           return lower(x) == lower(y);
+         });
+}
+
+int ClampToInt(std::int64_t v) {
+  return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
+}
+
+// Reads (pos, resu) of the newest row of `table`, if the table exists and has one.
+bool ReadNewestTotal(const sql::Connection& db, const char* query, SavedTotal* out) {
+  sql::Statement s;
+  if (s.Prepare(db.get(), query) != SQLITE_OK) return false;
+  if (s.Step() != SQLITE_ROW) return false;
+  out->pos = ClampToInt(s.ColumnInt(0));
+  out->resu.assign(s.ColumnText(1));
+  return true;
+}
+
+}  // namespace
+
+std::string DatabasePath(const std::string& dataDir) {
+  if (dataDir.empty()) return kDbFileName;
+  if (dataDir.back() == '/') return dataDir + kDbFileName;
+  return dataDir + "/" + kDbFileName;
+}
+
+HistoryStore::HistoryStore(std::string dbPath) : dbPath_(std::move(dbPath)) {}
+
+HistoryStore::~HistoryStore() { CloseHistoryDatabase(); }
+
+bool HistoryStore::NeedsSizeQuestion() const {
+  struct stat st {};
+  if (::stat(dbPath_.c_str(), &st) != 0) return false;
+  return st.st_size / 1048576 > 40;
+}
+
+Notice HistoryStore::Report(Notice notice) {
+  if (notice == Notice::kNone || notice == reported_) return Notice::kNone;
+  reported_ = notice;
+  return notice;
+}
+
+HistoryStore::FileKind HistoryStore::Classify(const sql::Connection& db) {
+  // Reading the schema is the first read of the file: a file that is not a
+  // database fails here with SQLITE_NOTADB (or SQLITE_CORRUPT).
+  auto failure = [](int rc) {
+    return rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT ? FileKind::kForeign : FileKind::kUnreadable;
+  };
+  sql::Statement s;
+  int rc = s.Prepare(db.get(), "SELECT type,name FROM sqlite_master;");
+  if (rc != SQLITE_OK) return failure(rc);
+  bool empty = true;
+  bool haveMyData = false;
+  while ((rc = s.Step()) == SQLITE_ROW) {
+    empty = false;
+    if (s.ColumnText(0) == "table" && SameNoCase(s.ColumnText(1), "MyData")) haveMyData = true;
+  }
+  if (rc != SQLITE_DONE) return failure(rc);
+  s.Finalize();
+  if (empty) return FileKind::kOurs;  // an empty SQLite file (or a new one)
+  if (!haveMyData) return FileKind::kForeign;
+
+  rc = s.Prepare(db.get(), "PRAGMA table_info(MyData);");
+  if (rc != SQLITE_OK) return failure(rc);
+  size_t n = 0;
+  while ((rc = s.Step()) == SQLITE_ROW) {
+    if (n >= kMyDataColumns.size() || !SameNoCase(s.ColumnText(1), kMyDataColumns[n])) {
+      return FileKind::kForeign;
+    }
+    ++n;
+  }
+  if (rc != SQLITE_DONE) return failure(rc);
+  return n == kMyDataColumns.size() ? FileKind::kOurs : FileKind::kForeign;
+}
+
+SavedTotal HistoryStore::RestoreLastTotal() {
+  SavedTotal out;
+  carried_.reset();
+  if (!FileExists(dbPath_)) return out;  // first run: nothing to restore
+
+  sql::Connection db;
+  std::string error;
+  if (db.Open(dbPath_, SQLITE_OPEN_READWRITE, &error) != SQLITE_OK) {
+    std::fprintf(stderr, "Can't open database: %s\n", error.c_str());
+    out.openFailed = true;
+    out.notice = Report(Notice::kHistoryUnavailable);
+    return out;  // the file is not deleted: it may hold the user's history
+  }
+  // The open that follows uses the -wal file as it is: checkpointing it here
+  // (with its fsyncs) would only slow the start after a killed run.
+  sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  switch (Classify(db)) {
+    case FileKind::kOurs:
+      break;
+    case FileKind::kForeign:
+      out.notice = Report(Notice::kDamagedFile);
+      return out;
+    case FileKind::kUnreadable:
+      std::fprintf(stderr, "Can't open database: %s\n", sqlite3_errmsg(db.get()));
+      out.openFailed = true;
+      out.notice = Report(Notice::kHistoryUnavailable);
+      return out;
+  }
+  // A killed run leaves its last total in the live row; a clean save clears
+  // it, and then the last row of `resul` is the saved total.
+  out.found =
+      ReadNewestTotal(db, "SELECT pos,resu FROM liveTotal ORDER BY rowid DESC LIMIT 1;", &out) ||
+      ReadNewestTotal(db, "SELECT pos,resu FROM resul ORDER BY rowid DESC LIMIT 1;", &out);
+  if (out.found) {
+    carried_ = Carried{out.pos, out.resu};
+  } else {
+    out.pos = 0;
+    out.resu.clear();
+  }
+  return out;
+}
+
+void HistoryStore::PrepareStatements() {
+  ::sqlite3* db = db_.get();
+  insertRow_.Prepare(db, kInsertRow);
+  writeLive_.Prepare(db, kWriteLive);
+  clearLive_.Prepare(db, kClearLive);
+  insertResul_.Prepare(db, kInsertResul);
+  begin_.Prepare(db, kBegin);
+  commit_.Prepare(db, kCommit);
+}
+
+void HistoryStore::FinalizeStatements() noexcept {
+  insertRow_.Finalize();
+  writeLive_.Finalize();
+  clearLive_.Finalize();
+  insertResul_.Finalize();
+  begin_.Finalize();
+  commit_.Finalize();
+}
+
+Notice HistoryStore::OpenHistoryDatabase() {
+  CloseHistoryDatabase();
+  std::optional<Carried> carried = std::exchange(carried_, std::nullopt);
+  if (db_.Open(dbPath_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) != SQLITE_OK) {
+    return Report(Notice::kHistoryUnavailable);
+  }
+  if (db_.ReadOnly()) {
+    db_.Close();
+    return Report(Notice::kHistoryUnavailable);
+  }
+  switch (Classify(db_)) {
+    case FileKind::kOurs:
+      break;
+    case FileKind::kForeign:
+      db_.Close();
+      return Report(Notice::kDamagedFile);
+    case FileKind::kUnreadable:
+      db_.Close();
+      return Report(Notice::kHistoryUnavailable);
+  }
+  sqlite3_busy_timeout(db_.get(), 1000);
+  // WAL with synchronous=NORMAL: a commit is a write into the -wal file without
+  // fsync, durable against the process being killed and never corrupting the
+  // file. (Should WAL be refused, the rollback journal keeps working.)
+  db_.Exec("PRAGMA journal_mode=WAL;");
+  db_.Exec("PRAGMA synchronous=NORMAL;");
+
+  // Tables first, then the transaction; results ignored; one transaction, so that a kill in the
+  // middle cannot lose the carried total.
+  db_.Exec(kBegin);
+  db_.Exec(kCreateMyData);
+  db_.Exec(kCreateLive);
+  db_.Exec(kDropResul);
+  db_.Exec(kCreateResul);
+  PrepareStatements();
+  clearLive_.Run();
+  if (carried) {
+    writeLive_.BindInt(1, carried->pos);
+    writeLive_.BindText(2, carried->resu);
+    writeLive_.Run();
+  }
+  commit_.Run();
+  begin_.Run();
+  reported_ = Notice::kNone;
+  return Notice::kNone;
+}
+
+void HistoryStore::CommitWithTotal(int accScale, const std::string& resultText, bool rowFailed) {
+  bool failed = rowFailed;
+  const bool inTransaction = db_.InTransaction();
+  if (!inTransaction) begin_.Run();
+  writeLive_.BindInt(1, accScale);
+  writeLive_.BindText(2, resultText);
+  if (writeLive_.Run() != SQLITE_OK) failed = true;
+  if (commit_.Run() != SQLITE_OK && !db_.InTransaction()) {
+    // Rolled back: this step (and any appended rows) are lost. A commit that
+    // failed with the transaction still open (busy) is retried by the next one.
+    failed = true;
+  }
+  if (inTransaction && !db_.InTransaction()) begin_.Run();
+  if (failed) unsaved_ = true;
+}
+
+void HistoryStore::RecordStep(const engine::HistoryRow& row, int accScale) {
+  if (!db_) return;
+  const bool inTransaction = db_.InTransaction();
+  if (!inTransaction) begin_.Run();
+  insertRow_.BindText(1, std::string_view(&row.oP, 1));
+  insertRow_.BindText(2, row.fdata);  // REAL affinity stores "0.05" as the number 0.05
+  insertRow_.BindText(3, row.mdata);
+  insertRow_.BindText(4, row.re);
+  const bool rowFailed = insertRow_.Run() != SQLITE_OK;
+  if (!inTransaction) {
+    // Started here: commit here and leave the connection in autocommit mode.
+    writeLive_.BindInt(1, accScale);
+    writeLive_.BindText(2, row.re);
+    const bool liveFailed = writeLive_.Run() != SQLITE_OK;
+    const bool commitFailed = commit_.Run() != SQLITE_OK;
+    if (rowFailed || liveFailed || commitFailed) unsaved_ = true;
+    return;
+  }
+  CommitWithTotal(accScale, row.re, rowFailed);
+}
+
+void HistoryStore::RecordTotal(int accScale, const std::string& resultText) {
+  if (!db_) return;
+  CommitWithTotal(accScale, resultText, false);
+}
+
+void HistoryStore::AppendStep(const engine::HistoryRow& row) {
+  if (!db_) return;
+  insertRow_.BindText(1, std::string_view(&row.oP, 1));
+  insertRow_.BindText(2, row.fdata);
+  insertRow_.BindText(3, row.mdata);
+  insertRow_.BindText(4, row.re);
+  if (insertRow_.Run() != SQLITE_OK) unsaved_ = true;
+}
+
+Notice HistoryStore::SaveLastTotal(int accScale, const std::string& resultText) {
+  if (!db_) return Notice::kNone;
+  Notice notice = Notice::kNone;
+  // "COMMIT;" only when a transaction is open: a commit without one is no failure.
+  if (db_.InTransaction() && commit_.Run() != SQLITE_OK) notice = Notice::kSaveFailed;
+  if (std::exchange(unsaved_, false)) notice = Notice::kSaveFailed;
+
+  // The resul row and the cleared live row go together; after this the
+  // connection is in autocommit mode until the next BeginTransaction.
+  const bool own = !db_.InTransaction();
+  if (own) begin_.Run();
+  insertResul_.BindInt(1, accScale);
+  insertResul_.BindText(2, resultText);
+  if (insertResul_.Run() == SQLITE_OK) clearLive_.Run();
+  if (own && commit_.Run() != SQLITE_OK) notice = Notice::kSaveFailed;
+  return notice;
+}
+
+void HistoryStore::BeginTransaction() {
+  if (!db_) return;
+  begin_.Run();
+}
+
+void HistoryStore::CloseHistoryDatabase() noexcept {
+  if (!db_) return;
+  if (db_.InTransaction()) commit_.Run();
+  FinalizeStatements();
+  db_.Close();
+}
+
+void HistoryStore::DeleteHistoryFile() {
+  CloseHistoryDatabase();
+  carried_.reset();
+  unsaved_ = false;
+  for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+    ::unlink((dbPath_ + suffix).c_str());
+  }
+}
+
+Table HistoryStore::Query(const std::string& sql) {
+  Table table;
+  if (!db_) return table;
+  sql::Statement s;
+  std::string_view rest;
+  if (s.Prepare(db_.get(), sql, &rest) != SQLITE_OK || !s.ReadOnly()) return table;
+  if (rest.find_first_not_of(" \t\r\n;") != std::string_view::npos) return table;
+  const int columns = s.ColumnCount();
+  int rc;
+  while ((rc = s.Step()) == SQLITE_ROW) {
+    if (table.rows == 0) {
+      table.cells.reserve(static_cast<size_t>(columns) * 2);
+      for (int c = 0; c < columns; ++c) table.cells.emplace_back(s.ColumnName(c));
+    }
+    for (int c = 0; c < columns; ++c) table.cells.emplace_back(s.ColumnText(c));
+    ++table.rows;
+  }
+  if (rc != SQLITE_DONE || table.rows == 0) return Table{};
+  table.columns = columns;
+  return table;
+}
+
+}  // namespace zantor::store

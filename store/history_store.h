@@ -1,0 +1,156 @@
+// The history file: every evaluated step, and the total carried to the next
+// start. One connection per process; every statement runs on the caller's
+// thread.
+//
+// Durability: the file runs in WAL mode with
+// synchronous=NORMAL, and RecordStep / RecordTotal commit before they return,
+// writing the total into a one-row table `liveTotal` beside the row. A step
+// whose total has been shown therefore survives `kill -9`; the next keep start
+// restores that total (the live row wins over `resul`). A clean save
+// (SaveLastTotal) appends to `resul` and clears the live row.
+// Between steps a transaction is open, as the save at search and close expects; it
+// is a deferred one that holds no lock and no data.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/step.h"
+#include "store/sqlite_handle.h"
+
+namespace zantor::store {
+
+inline constexpr char kDbFileName[] = "QorvelDb.db";
+
+// The directory beside the executable when it can be written (portable use),
+// otherwise $XDG_DATA_HOME/zantor (default ~/.local/share/zantor), created on
+// demand. "Can be written" is tested by creating and removing a file there,
+// so it holds for root as well. A QorvelDb.db there that cannot be opened for
+// writing makes the directory unusable too.
+std::string ResolveDataDirectory(const std::string& executableDir);
+// The directory of the running executable (from /proc/self/exe), or "." when
+// it cannot be read.
+std::string ExecutableDirectory();
+// `dataDir` + "/QorvelDb.db".
+std::string DatabasePath(const std::string& dataDir);
+
+// What the store asks its caller to tell the user. The store never shows
+// anything itself.
+enum class Notice {
+  kNone,
+  kSaveFailed,          // "保存数据不成功"
+  kHistoryUnavailable,  // no database could be opened: steps are not recorded
+  kDamagedFile,         // the file is not a history database; it is left untouched
+};
+
+// Outcome of the keep-path restore at start-up.
+struct SavedTotal {
+  bool found = false;       // a saved total was read; otherwise the field shows "0.00"
+  bool openFailed = false;  // the field stays empty (as after a failed open)
+  int pos = 0;              // accScale at the time of saving
+  std::string resu;         // the result field's text at the time of saving
+  Notice notice = Notice::kNone;
+};
+
+// Rows of a query, as sqlite3_get_table gives them: `cells` holds
+// (rows + 1) * columns texts, the first `columns` being the column names.
+// A NULL cell reads as an empty text. As with sqlite3_get_table, a query
+// without rows gives rows == 0 and columns == 0.
+struct Table {
+  int rows = 0;
+  int columns = 0;
+  std::vector<std::string> cells;
+};
+
+class HistoryStore {
+ public:
+  explicit HistoryStore(std::string dbPath);
+  ~HistoryStore();  // closes as CloseHistoryDatabase does; never throws
+  HistoryStore(const HistoryStore&) = delete;
+  HistoryStore& operator=(const HistoryStore&) = delete;
+
+  const std::string& dbPath() const { return dbPath_; }
+  bool isOpen() const { return static_cast<bool>(db_); }
+  // A transaction is open (between steps, until the next save).
+  bool inTransaction() const { return db_.InTransaction(); }
+
+  // Size guard of the keep path: the file's size in whole MiB is above 40.
+  bool NeedsSizeQuestion() const;
+  // Reads the last saved total (the newest one a killed run left behind, if
+  // any) and closes the file again. Never deletes or creates the file:
+  // - no file: found == false (the field shows "0.00");
+  // - a file that is not ours (garbage, or a foreign SQLite database):
+  //   found == false and notice == kDamagedFile;
+  // - a file that cannot be opened at all: openFailed == true, one line
+  //   "Can't open database: ..." on standard error, notice == kHistoryUnavailable.
+  // A total found here is carried by the next OpenHistoryDatabase into the live
+  // row, so a kill before the first step still restores it.
+  SavedTotal RestoreLastTotal();
+
+  // Opens or creates the file, creates the tables, recreates `resul`, empties
+  // the live row (keeping only a total that RestoreLastTotal just read) and
+  // leaves a transaction open. Returns kHistoryUnavailable or kDamagedFile
+  // when steps cannot be recorded (isOpen() is then false; a damaged file is
+  // left untouched). A notice is returned once: the same failure already
+  // returned by RestoreLastTotal or an earlier open gives kNone.
+  Notice OpenHistoryDatabase();
+  // Records one step; once it returns, the row and the total survive a kill.
+  // Failures are not returned; a step that could not be saved makes the next
+  // SaveLastTotal return kSaveFailed.
+  void RecordStep(const engine::HistoryRow& row, int accScale);
+  // Makes a total that changed without a step (zero result) survive a kill.
+  // Also commits rows added by AppendStep.
+  void RecordTotal(int accScale, const std::string& resultText);
+  // Commits and appends (accScale, resultText) to `resul`, and clears the
+  // live row. kSaveFailed when a commit really failed (or a step since the
+  // last save could not be saved); a commit with no open transaction is not a
+  // failure. Without a database: kNone (the caller was told when opening).
+  Notice SaveLastTotal(int accScale, const std::string& resultText);
+  void BeginTransaction();
+  // Commits whatever the open transaction holds, then closes.
+  void CloseHistoryDatabase() noexcept;
+  // Closes the connection if it is open, then removes the file with its
+  // -wal, -shm and -journal side files.
+  void DeleteHistoryFile();
+
+  // Batch path (zantor-tape): inserts the row into the open transaction
+  // without committing and without touching the live row. The row becomes
+  // durable at the next RecordTotal, RecordStep, SaveLastTotal or close.
+  void AppendStep(const engine::HistoryRow& row);
+
+  // Runs one SELECT built by the search dialog. A rejected statement (one
+  // that does not compile, writes, or is followed by another statement) gives
+  // a table without rows.
+  Table Query(const std::string& sql);
+
+ private:
+  enum class FileKind { kOurs, kForeign, kUnreadable };
+  static FileKind Classify(const sql::Connection& db);
+  Notice Report(Notice notice);
+  void PrepareStatements();
+  void FinalizeStatements() noexcept;
+  // Binds and runs the live-row upsert, then COMMIT and BEGIN again (or BEGIN
+  // .. COMMIT around it when no transaction was open).
+  void CommitWithTotal(int accScale, const std::string& resultText, bool rowFailed);
+
+  struct Carried {
+    int pos = 0;
+    std::string resu;
+  };
+
+  std::string dbPath_;
+  sql::Connection db_;
+  // Declared after db_, so they are finalized first.
+  sql::Statement insertRow_;
+  sql::Statement writeLive_;
+  sql::Statement clearLive_;
+  sql::Statement insertResul_;
+  sql::Statement begin_;
+  sql::Statement commit_;
+  std::optional<Carried> carried_;
+  Notice reported_ = Notice::kNone;
+  bool unsaved_ = false;  // a step or total since the last save was not saved
+};
+
+}  // namespace zantor::store

@@ -1,0 +1,107 @@
+// Helpers for the store and tape tests: a temporary directory, file reading,
+// and a plain SQLite connection for looking at what the store wrote.
+#pragma once
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace zantor::testing {
+
+class TempDir {
+ public:
+  TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && base[0] == '/' ? base : "/tmp") +
+                          "/zantor-store-test-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+inline bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+// A second, independent connection to a history file, to check what is on
+// disk (not what the store's connection sees).
+class Peek {
+ public:
+  explicit Peek(const std::string& path) {
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+      sqlite3_close(db_);
+      db_ = nullptr;
+    }
+  }
+  ~Peek() { sqlite3_close(db_); }
+  Peek(const Peek&) = delete;
+  Peek& operator=(const Peek&) = delete;
+
+  bool ok() const { return db_ != nullptr; }
+  // All cells of a query, row by row; NULL as "<null>". Empty on error.
+  std::vector<std::vector<std::string>> Rows(const std::string& sql) const {
+    std::vector<std::vector<std::string>> rows;
+    sqlite3_stmt* s = nullptr;
+    if (db_ == nullptr || sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+      return rows;
+    }
+    while (sqlite3_step(s) == SQLITE_ROW) {
+      std::vector<std::string> row;
+      for (int c = 0; c < sqlite3_column_count(s); ++c) {
+        const unsigned char* t = sqlite3_column_text(s, c);
+        row.emplace_back(t != nullptr ? reinterpret_cast<const char*>(t) : "<null>");
+      }
+      rows.push_back(std::move(row));
+    }
+    sqlite3_finalize(s);
+    return rows;
+  }
+  std::string Scalar(const std::string& sql) const {
+    const auto rows = Rows(sql);
+    return rows.empty() || rows[0].empty() ? std::string("<none>") : rows[0][0];
+  }
+  long Count(const std::string& table) const {
+    return std::stol(Scalar("SELECT count(*) FROM " + table + ";") == "<none>"
+                         ? std::string("-1")
+                         : Scalar("SELECT count(*) FROM " + table + ";"));
+  }
+  int Exec(const std::string& sql) const {
+    return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+}  // namespace zantor::testing
