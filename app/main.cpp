@@ -12,9 +12,6 @@
 #include "res/app_icon.h"
 
 int main(int argc, char** argv) {
-  // The search module's browser engine shares GL contexts with the window;
-  // that has to be said before the application exists.
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   // The browser engine refuses to start its sandbox as root.
   if (getuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   QApplication app(argc, argv);

@@ -1,12 +1,34 @@
 // The search dialog as a module of its own: the program loads it at the first
 // search, so the browser engine is not paid for at start-up.
+#include <QCoreApplication>
+#include <QOpenGLContext>
 #include <QtGlobal>
 
 #include "search/find_dialog.h"
 
-extern "C" Q_DECL_EXPORT bool zantor_run_search(QWidget* owner, zantor::store::HistoryStore* store,
+// Exported by QtGui without a public declaration.
+Q_GUI_EXPORT QOpenGLContext* qt_gl_global_share_context();
+Q_GUI_EXPORT void qt_gl_set_global_share_context(QOpenGLContext* context);
+
+namespace {
+
+// The browser engine composes its pages through a GL context shared with the
+// application. The window does not ask for one at start-up (that would load
+// the GL stack at every start), so the module makes it on first use.
+void EnsureShareContext() {
+  if (qt_gl_global_share_context() != nullptr) return;
+  auto* context = new QOpenGLContext(qApp);
+  context->create();
+  qt_gl_set_global_share_context(context);
+}
+
+}  // namespace
+
+extern "C" Q_DECL_EXPORT bool zantor_run_search(QWidget* owner,
+                                                zantor::store::HistoryStore* store,
                                                 const QString* finalResultText) {
   Q_UNUSED(owner);
+  EnsureShareContext();
   zantor::search::CFindDlg dialog(*store, *finalResultText);
   dialog.DoModal();
   return true;
