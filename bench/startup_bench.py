@@ -44,7 +44,7 @@ def mapped_window_named(d, name):
 def time_to_window(cmd, name, cwd, env):
     d = display.Display(env["DISPLAY"])
     start = time.perf_counter()
-    proc = subprocess.Popen(cmd, cwd=cwd, env=env, stdout=subprocess.DEVNULL, stderr=sys.stderr)
+    proc = subprocess.Popen(cmd, cwd=cwd, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         while time.perf_counter() - start < 20:
             if mapped_window_named(d, name):
@@ -89,8 +89,11 @@ def main():
             t, p = time_to_window([os.path.join(work, "zantor")], "选择操作方式", work, env)
             t_zantor.append(t)
             # Answer the choice with Enter, then let the main window settle.
-            subprocess.run(["xdotool", "search", "--sync", "--onlyvisible", "--name", "选择操作方式",
-                            "windowfocus", "--sync", "key", "Return"], env=env, check=False)
+            choice = mapped_window_named(display.Display(env["DISPLAY"]), "选择操作方式")
+            subprocess.run(["xdotool", "windowfocus", "--sync", str(choice.id), "key", "Return"],
+                           env=env, check=False, timeout=10)
+            if mapped_window_named(display.Display(env["DISPLAY"]), "Zantor") is None:
+                time.sleep(0.5)
             time.sleep(0.8)
             m_zantor.append(rss_kib(p.pid))
             stop(p)
