@@ -325,7 +325,7 @@ TEST_F(ShutdownTest, CloseRightAfterAKeepStartSavesTheRestoredTotal) {
   EXPECT_EQ(ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), (Rows{{"2", "12.39"}}));
 }
 
-TEST_F(ShutdownTest, RejectRunsTheShutdownOnce) {
+TEST_F(ShutdownTest, RejectSavesAndALaterCloseAddsNothing) {
   auto d = Start(res::IDCANCEL);
   d->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
