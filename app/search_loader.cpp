@@ -13,7 +13,6 @@ using RunSearch = bool (*)(QWidget*, store::HistoryStore*, const QString*);
 
 RunSearch LoadModule() {
   static RunSearch run = [] {
-
     const QString dir = platform::ExecutableDir();
     const QStringList candidates = {
         dir + QStringLiteral("/zantor-search"),

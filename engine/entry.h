@@ -28,8 +28,7 @@ enum class Conversion { kConverted, kTooLong, kOutOfMemory };
 // reports in *accExtension how many zero digits it put under the accumulator,
 // so that a step that fails later can take them back (UndoExtension).
 Conversion ConvertEntryForMultiply(std::string& entryText, CalcState& state);
-Conversion ConvertEntryForAddSubtract(std::string& entryText, CalcState& state,
-                                      int* accExtension);
+Conversion ConvertEntryForAddSubtract(std::string& entryText, CalcState& state, int* accExtension);
 void UndoExtension(SignedNumber& n, int k);
 
 }  // namespace zantor::engine

@@ -24,8 +24,7 @@ void EnsureShareContext() {
 
 }  // namespace
 
-extern "C" Q_DECL_EXPORT bool zantor_run_search(QWidget* owner,
-                                                zantor::store::HistoryStore* store,
+extern "C" Q_DECL_EXPORT bool zantor_run_search(QWidget* owner, zantor::store::HistoryStore* store,
                                                 const QString* finalResultText) {
   Q_UNUSED(owner);
   EnsureShareContext();
