@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev libsqlite3-dev
   libgtest-dev libbenchmark-dev libx11-dev
   xvfb xauth xdotool x11-xserver-utils python3 python3-xlib fonts-wqy-microhei
-  desktop-file-utils sqlite3
+  desktop-file-utils appstream sqlite3
 )
 missing=()
 for p in "${packages[@]}"; do
