@@ -81,7 +81,10 @@ void CCalcDlg::OnInitDialog(const QString& executableDir) {
 
   const QScreen* screen = QGuiApplication::primaryScreen();
   const int width = screen != nullptr ? screen->geometry().width() : 0;
-  move(std::max(0, width - 355), 1);
+  // The top right corner: 355 pixels from the right edge, further left when
+  // this desktop's dialog font makes the window wider than that, so that no
+  // control ends up off the screen.
+  move(std::max(0, width - std::max(355, frameGeometry().width())), 1);
 
   opacity_ = new platform::OpacityControl(this, ItemAs<QSlider>(1006));
   state_.operand = engine::SignedNumber::Zero();

@@ -8,8 +8,10 @@ command -v import >/dev/null || { sudo=""; [ "$(id -u)" -eq 0 ] || sudo=sudo;
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 cp build/bin/zantor build/bin/help.html "$work/"
-display=:$((90 + RANDOM % 9))
-Xvfb "$display" -screen 0 800x300x24 -noreset >/dev/null 2>&1 &
+n=90
+while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+display=:$n
+Xvfb "$display" -screen 0 1024x400x24 -noreset >/dev/null 2>&1 &
 export DISPLAY=$display XDG_RUNTIME_DIR=$work
 sleep 1
 "$work/zantor" >/dev/null 2>&1 &
@@ -21,5 +23,5 @@ for entry in 1234 5 250000; do xdotool type --delay 20 "$entry"; xdotool key Ret
 xdotool key space
 xdotool type --delay 20 "3"
 sleep 0.5
-import -window root -crop 400x230+400+0 docs/screenshot.png
+import -window "$main" docs/screenshot.png
 echo "wrote docs/screenshot.png"
