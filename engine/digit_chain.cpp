@@ -14,7 +14,16 @@ signed char Digit(int v) { return static_cast<signed char>(kZero + v); }
 // free-list pool keeps one allocation per node as cheap as a pointer swap.
 // Sanitizer builds allocate each node from the heap so that use-after-free
 // and leaks stay visible.
+// GCC announces AddressSanitizer with a macro, clang only through
+// __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
+#define ZANTOR_NODES_FROM_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZANTOR_NODES_FROM_HEAP 1
+#endif
+#endif
+#if defined(ZANTOR_NODES_FROM_HEAP)
 constexpr bool kPooled = false;
 #else
 constexpr bool kPooled = true;
