@@ -20,5 +20,8 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZANTOR_SANITIZE=ON 
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure --no-tests=error -j2
 
+echo "== fuzz (short)"
+bash fuzz/run_short.sh
+
 echo "== tests"
 ctest --test-dir build --output-on-failure --no-tests=error -j2
