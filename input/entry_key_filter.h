@@ -1,10 +1,10 @@
-// Wires the entry field's key table to Qt events: drop consumes the event,
-// default and pass let the field (and the dialog) have it; actions run the
-// dialog's commands through EntryCommands.
+// The main dialog's entry field: the entry key table, the paste cleaning with
+// its messages in the result field, and the hotkeys, wired to Qt events.
 #pragma once
 
-#include <QObject>
 #include <QString>
+
+#include "input/number_field_filter.h"
 
 class QLineEdit;
 
@@ -27,20 +27,18 @@ class EntryCommands {
   virtual void HoldNumLockOn() = 0;
 };
 
-class EntryKeyFilter : public QObject {
+class EntryKeyFilter : public NumberFieldFilter {
   Q_OBJECT
  public:
   EntryKeyFilter(QLineEdit* entry, EntryCommands* commands);
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  KeyDecision Decide(KeyMessage message, int vk, bool shift, bool ctrl) const override;
+  PasteResult CleanPaste() override;
+  void Act(KeyAction action) override;
 
  private:
-  bool PastePermitted();
-
-  QLineEdit* entry_;
   EntryCommands* commands_;
-  bool swallowContextMenu_ = false;
 };
 
 }  // namespace zantor::input

@@ -2,23 +2,22 @@
 // as a sign toggle, and a cleaned paste; nothing else gets in.
 #pragma once
 
-#include <QObject>
+#include "input/number_field_filter.h"
 
 class QLineEdit;
 
 namespace zantor::search {
 
-class ValueKeyFilter : public QObject {
+class ValueKeyFilter : public input::NumberFieldFilter {
   Q_OBJECT
  public:
   ValueKeyFilter(QLineEdit* field, QObject* parent);
 
  protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
-  QLineEdit* field_;
-  bool swallowContextMenu_ = false;
+  input::KeyDecision Decide(input::KeyMessage message, int vk, bool shift,
+                            bool ctrl) const override;
+  input::PasteResult CleanPaste() override;
+  void Act(input::KeyAction action) override;
 };
 
 }  // namespace zantor::search

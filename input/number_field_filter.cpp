@@ -1,0 +1,87 @@
+#include "input/number_field_filter.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QRegularExpressionValidator>
+
+#include "input/clipboard.h"
+#include "input/qt_keys.h"
+
+namespace zantor::input {
+
+NumberFieldFilter::NumberFieldFilter(QLineEdit* field, QObject* parent)
+    : QObject(parent), field_(field) {
+  // Input methods, drops and anything typed past the table are kept out too.
+  field_->setAttribute(Qt::WA_InputMethodEnabled, false);
+  field_->setAcceptDrops(false);
+  field_->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9.\\-]*")), field_));
+  field_->installEventFilter(this);
+}
+
+bool NumberFieldFilter::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != field_) return false;
+  KeyMessage message;
+  int vk = 0;
+  bool shift = false;
+  bool ctrl = false;
+  bool repeatedRelease = false;
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+      const auto* key = static_cast<QKeyEvent*>(event);
+      message = event->type() == QEvent::KeyPress ? KeyMessage::kKeyDown : KeyMessage::kKeyUp;
+      vk = VirtualKeyFor(*key);
+      shift = key->modifiers() & Qt::ShiftModifier;
+      ctrl = key->modifiers() & Qt::ControlModifier;
+      // Auto-repeat comes as press/release pairs: a held key acts once, on its
+      // real release.
+      repeatedRelease = message == KeyMessage::kKeyUp && key->isAutoRepeat();
+      break;
+    }
+    case QEvent::MouseButtonPress:
+      if (static_cast<QMouseEvent*>(event)->button() != Qt::RightButton) return false;
+      message = KeyMessage::kRightButtonDown;
+      break;
+    case QEvent::ContextMenu:
+      if (!swallowContextMenu_) return false;
+      swallowContextMenu_ = false;
+      return true;
+    default:
+      return false;
+  }
+
+  const KeyDecision d = Decide(message, vk, shift, ctrl);
+  if (repeatedRelease) return d.outcome == Outcome::kDrop;
+  switch (d.action) {
+    case KeyAction::kPreparePaste: {
+      const PasteResult r = CleanPaste();
+      if (r.newClipboard) WriteClipboard(*r.newClipboard);
+      if (!r.goOn) {
+        swallowContextMenu_ = message == KeyMessage::kRightButtonDown;
+        return true;
+      }
+      break;
+    }
+    case KeyAction::kKeypadPoint:
+      // Whatever the layout puts on the keypad's decimal key, it types a point.
+      if (d.outcome != Outcome::kDrop) {
+        field_->insert(QStringLiteral("."));
+        return true;
+      }
+      break;
+    case KeyAction::kToggleSign:
+      field_->setText(QString::fromStdString(ToggleSign(field_->text().toStdString())));
+      field_->setCursorPosition(static_cast<int>(field_->text().size()));
+      break;
+    case KeyAction::kNone:
+      break;
+    default:
+      Act(d.action);
+      break;
+  }
+  return d.outcome == Outcome::kDrop;
+}
+
+}  // namespace zantor::input
