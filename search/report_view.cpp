@@ -8,6 +8,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
 
 namespace zantor::search {
@@ -27,6 +28,19 @@ class OnlyReports : public QWebEngineUrlRequestInterceptor {
     }
   }
 };
+
+// The engine fixes its schemes when it starts, which is when the first view
+// makes its profile; an unregistered one still works, but each handler
+// installed for it writes a warning to the standard error stream.
+void RegisterReportScheme() {
+  static const bool registered = [] {
+    if (QWebEngineUrlScheme::schemeByName(kScheme).name().isEmpty()) {
+      QWebEngineUrlScheme::registerScheme(QWebEngineUrlScheme(kScheme));
+    }
+    return true;
+  }();
+  (void)registered;
+}
 
 }  // namespace
 
@@ -86,6 +100,19 @@ QString CompatibilityScript() {
     };
   }
   if (!window.CollectGarbage) window.CollectGarbage = function () {};
+  // The engine lays a long table out again for every piece the parser hands
+  // over, so a big report took time growing with the square of its rows.
+  // Held back until it has been read completely, it is laid out once.
+  if (document.adoptedStyleSheets && window.CSSStyleSheet) {
+    var hold = new CSSStyleSheet();
+    hold.replaceSync('body{display:none!important}');
+    document.adoptedStyleSheets = document.adoptedStyleSheets.concat([hold]);
+    document.addEventListener('DOMContentLoaded', function () {
+      document.adoptedStyleSheets = document.adoptedStyleSheets.filter(function (s) {
+        return s !== hold;
+      });
+    });
+  }
 })();
 )JS");
 }
@@ -99,6 +126,7 @@ QString CompatibilityStyle() {
 }
 
 ReportView::ReportView(QWidget* parent) : QWebEngineView(parent) {
+  RegisterReportScheme();
   // A private, in-memory profile: the report leaves nothing on disk.
   auto* profile = new QWebEngineProfile(this);
   profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
