@@ -63,14 +63,24 @@ char SeparatorForPath(std::string_view path) {
 }
 
 std::string ToFileBytes(std::string_view utf8) {
-  // GBK trail bytes are never 0x0A, so the line feeds can be found after the
-  // conversion, byte by byte.
-  const std::string gbk = platform::ToGbk(utf8);
+  // An export is nearly all ASCII, which GBK keeps as it is: only the runs of
+  // other bytes go through the converter. Such a run never holds an ASCII
+  // byte, so it never splits a character the converter would have seen whole.
   std::string out;
-  out.reserve(gbk.size() + static_cast<size_t>(std::count(gbk.begin(), gbk.end(), '\n')));
-  for (char c : gbk) {
-    if (c == '\n') out.push_back('\r');
-    out.push_back(c);
+  out.reserve(utf8.size() + static_cast<size_t>(std::count(utf8.begin(), utf8.end(), '\n')));
+  size_t i = 0;
+  while (i < utf8.size()) {
+    const char c = utf8[i];
+    if (static_cast<unsigned char>(c) < 0x80) {
+      if (c == '\n') out.push_back('\r');
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    size_t end = i + 1;
+    while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) >= 0x80) ++end;
+    out.append(platform::ToGbk(utf8.substr(i, end - i)));
+    i = end;
   }
   return out;
 }
