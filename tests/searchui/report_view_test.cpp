@@ -1,0 +1,229 @@
+// The report in the real browser: the GBK page as it renders, the script's
+// context menu working on this engine, large documents, and nothing outside
+// the report reachable from the page.
+#include <QComboBox>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include "search/report.h"
+#include "searchui_support.h"
+
+namespace zantor::searchui {
+namespace {
+
+using search::ReportView;
+
+store::Table SyntheticTable(int rows) {
+  store::Table t;
+  t.columns = 4;
+  t.rows = rows;
+  t.cells = {"ID", "oP", "mdata", "re"};
+  t.cells.reserve(static_cast<size_t>(rows + 1) * 4);
+  for (int r = 1; r <= rows; ++r) {
+    t.cells.push_back(std::to_string(r));
+    t.cells.emplace_back("+");
+    t.cells.emplace_back("1,000.25");
+    t.cells.push_back(std::to_string(r) + ",000.25");
+  }
+  return t;
+}
+
+QString Str(search::ReportView& view, const char* code) {
+  return RunJs(view, QString::fromUtf8(code)).toString();
+}
+
+// Two steps shown through the dialog's own sort button, then read back from
+// the page the browser built.
+class ReportViewTest : public SearchUiTest {
+ protected:
+  void ShowTwoRows() {
+    store_->RecordStep(Row('+', "0.05", "0.05", "0.05"), 2);
+    store_->RecordStep(Row('*', "3", "3", "0.15"), 2);
+    ASSERT_EQ(store_->SaveLastTotal(2, "0.15"), store::Notice::kNone);
+    dialog_ = std::make_unique<search::CFindDlg>(*store_, QStringLiteral("0.15"));
+    dialog_->show();
+    dialog_->filterList()->setCurrentIndex(dialog_->filterList()->findText(QStringLiteral("全")));
+    dialog_->OnFilterChange();
+    ClickButton(*dialog_, 1005);
+    ASSERT_EQ(dialog_->reportView()->documentsShown(), 1);
+    ASSERT_TRUE(WaitForReport(*dialog_->reportView()));
+  }
+  ReportView& view() { return *dialog_->reportView(); }
+
+  std::unique_ptr<search::CFindDlg> dialog_;
+};
+
+TEST_F(ReportViewTest, TwoRowsRenderAsAStripedGbkTable) {
+  ShowTwoRows();
+  // Header, two steps, the final total.
+  EXPECT_EQ(RunJs(view(), "document.getElementsByTagName('tr').length").toInt(), 4);
+  // Held back while it was read, the page is shown once it is complete.
+  EXPECT_EQ(Str(view(), "getComputedStyle(document.body).display"), QStringLiteral("block"));
+  EXPECT_GT(RunJs(view(), "document.body.offsetHeight").toInt(), 40);
+  EXPECT_EQ(Str(view(), "document.getElementsByTagName('td')[2].textContent"),
+            QStringLiteral("每步操作结果"));
+  EXPECT_EQ(Str(view(), "document.getElementsByTagName('tr')[1].textContent"),
+            QStringLiteral("1 +0.050.05"));
+  EXPECT_EQ(Str(view(), "document.getElementsByTagName('tr')[3].textContent"),
+            QStringLiteral("最终结果:0.15"));
+  EXPECT_EQ(Str(view(), "getComputedStyle(document.getElementsByTagName('tr')[0]).backgroundColor"),
+            QStringLiteral("rgb(255, 255, 255)"));
+  EXPECT_EQ(Str(view(), "getComputedStyle(document.getElementsByTagName('tr')[1]).backgroundColor"),
+            QStringLiteral("rgb(238, 238, 238)"));
+  EXPECT_EQ(Str(view(), "getComputedStyle(document.getElementsByTagName('tr')[2]).backgroundColor"),
+            QStringLiteral("rgb(255, 255, 255)"));
+  // The first step's total equals its entry: blue; the final total red.
+  EXPECT_EQ(Str(view(), "getComputedStyle(document.getElementsByTagName('td')[5]).color"),
+            QStringLiteral("rgb(0, 0, 255)"));
+  EXPECT_EQ(Str(view(), "getComputedStyle(document.getElementsByTagName('td')[8]).color"),
+            QStringLiteral("rgb(0, 0, 0)"));
+  EXPECT_EQ(Str(view(), "getComputedStyle(document.getElementsByTagName('td')[11]).color"),
+            QStringLiteral("rgb(255, 0, 0)"));
+  EXPECT_EQ(Str(view(), "getComputedStyle(document.getElementsByTagName('td')[0]).borderTopColor"),
+            QStringLiteral("rgb(169, 179, 205)"));
+}
+
+TEST_F(ReportViewTest, ThePageFindsTheObjectsItsScriptUses) {
+  ShowTwoRows();
+  EXPECT_EQ(Str(view(), "typeof document.selection.createRange"), QStringLiteral("function"));
+  EXPECT_EQ(Str(view(), "typeof window.clipboardData.setData"), QStringLiteral("function"));
+  EXPECT_EQ(Str(view(), "typeof document.body.removeNode"), QStringLiteral("function"));
+  EXPECT_EQ(Str(view(), "typeof CollectGarbage"), QStringLiteral("function"));
+  // "全选" selects the page and remembers its text through document.selection.
+  EXPECT_TRUE(Str(view(), "ip.onclick(); t").contains(QStringLiteral("每步操作结果")));
+}
+
+TEST_F(ReportViewTest, RightClickOpensTheTwoButtonMenuAndAClickClosesIt) {
+  ShowTwoRows();
+  const char* kMenu =
+      "Array.from(document.getElementsByTagName('span')[0].childNodes)"
+      ".map(function(n){return n.value||n.nodeName;}).join(',')";
+  EXPECT_EQ(Str(view(), kMenu), QString());
+  // The page's handler returns false: the browser's own menu stays shut.
+  EXPECT_EQ(RunJs(view(),
+                  "document.body.dispatchEvent(new MouseEvent('contextmenu',"
+                  "{bubbles:true,cancelable:true,clientX:400,clientY:300}))")
+                .toBool(),
+            false);
+  EXPECT_EQ(Str(view(), kMenu), QStringLiteral("复制,BR,全选"));
+  // Beyond 321 and 246 the menu moves 39 left and 44 up.
+  EXPECT_EQ(Str(view(), "document.getElementsByTagName('span')[0].style.left"),
+            QStringLiteral("361px"));
+  EXPECT_EQ(Str(view(), "document.getElementsByTagName('span')[0].style.top"),
+            QStringLiteral("256px"));
+  EXPECT_EQ(Str(view(), "getComputedStyle(document.getElementsByTagName('span')[0]).position"),
+            QStringLiteral("absolute"));
+  RunJs(view(), "document.body.dispatchEvent(new MouseEvent('click',{bubbles:true})); 0");
+  EXPECT_EQ(Str(view(), kMenu), QString());
+}
+
+TEST_F(ReportViewTest, NothingOutsideTheReportIsReachable) {
+  ShowTwoRows();
+  QTcpServer server;
+  ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+  int connections = 0;
+  QObject::connect(&server, &QTcpServer::newConnection, [&] {
+    while (QTcpSocket* s = server.nextPendingConnection()) {
+      ++connections;
+      s->close();
+    }
+  });
+  const QString url = QStringLiteral("http://127.0.0.1:%1/x").arg(server.serverPort());
+  const QString probe = QStringLiteral(
+                            "window.probe = {};"
+                            "fetch('%1').then(function(){probe.http='loaded';},"
+                            "function(){probe.http='failed';});"
+                            "fetch('file:///etc/hostname').then(function(r){return r.text();})"
+                            ".then(function(){probe.file='loaded';},"
+                            "function(){probe.file='failed';});"
+                            "var img = new Image(); img.onerror = function(){probe.img='failed';};"
+                            "img.onload = function(){probe.img='loaded';}; img.src = '%1/i.png';"
+                            "document.body.appendChild(img); 0")
+                            .arg(url);
+  RunJs(view(), probe);
+  ASSERT_TRUE(WaitUntil([&] {
+    return RunJs(view(), QStringLiteral("probe.http && probe.file ? 1 : 0")).toInt() == 1;
+  }));
+  EXPECT_EQ(Str(view(), "probe.http"), QStringLiteral("failed"));
+  EXPECT_EQ(Str(view(), "probe.file"), QStringLiteral("failed"));
+  EXPECT_NE(Str(view(), "String(probe.img)"), QStringLiteral("loaded"));
+  // Nor may the page navigate to the network: the load fails unsent.
+  std::optional<bool> navigated;
+  QObject::connect(&view(), &QWebEngineView::loadFinished, [&](bool ok) { navigated = ok; });
+  RunJs(view(), QStringLiteral("window.location.href = '%1/nav'; 0").arg(url));
+  ASSERT_TRUE(WaitUntil([&] { return navigated.has_value(); }));
+  EXPECT_FALSE(*navigated);
+  EXPECT_EQ(connections, 0);
+}
+
+TEST(ReportViewLarge, ADocumentBeyondTwoMegabytesLoadsCompletely) {
+  constexpr int kRows = 60000;
+  const std::string gbk = search::BuildReportGbk(SyntheticTable(kRows), "60,000.25");
+  ASSERT_GT(gbk.size(), 2u * 1024 * 1024);
+  ReportView view;
+  view.resize(400, 300);
+  view.show();
+  view.ShowDocument(QByteArray::fromStdString(gbk));
+  ASSERT_TRUE(WaitForReport(view, 60000));
+  EXPECT_EQ(view.document().size(), static_cast<qsizetype>(gbk.size()));
+  EXPECT_EQ(RunJs(view, "document.getElementsByTagName('tr').length").toInt(), kRows + 2);
+  EXPECT_GT(RunJs(view, "document.body.offsetHeight").toInt(), kRows * 10);
+  EXPECT_EQ(Str(view, "document.getElementsByTagName('tr')[60000].textContent"),
+            QStringLiteral("60000 +1,000.2560000,000.25"));
+  EXPECT_EQ(Str(view, "document.getElementsByTagName('tr')[60001].textContent"),
+            QStringLiteral("最终结果:60,000.25"));
+}
+
+// Each report replaces the whole page: the context menu starts afresh.
+TEST(ReportViewReplace, ANewDocumentReplacesTheOldOne) {
+  ReportView view;
+  view.show();
+  view.ShowDocument(QByteArray::fromStdString(search::BuildReportGbk(SyntheticTable(3), "1")));
+  ASSERT_TRUE(WaitForReport(view));
+  RunJs(view,
+        "document.body.dispatchEvent(new MouseEvent('contextmenu',{bubbles:true,cancelable:true}));"
+        "0");
+  ASSERT_EQ(RunJs(view, "document.getElementsByTagName('span')[0].childNodes.length").toInt(), 3);
+  view.ShowDocument(QByteArray::fromStdString(search::BuildReportGbk(store::Table{}, "0.00")));
+  ASSERT_TRUE(WaitForReport(view));
+  EXPECT_EQ(view.documentsShown(), 2);
+  EXPECT_EQ(RunJs(view, "document.getElementsByTagName('tr').length").toInt(), 3);
+  EXPECT_EQ(Str(view, "document.getElementsByTagName('tr')[2].textContent"),
+            QStringLiteral("没有查找到！"));
+  EXPECT_EQ(RunJs(view, "document.getElementsByTagName('span')[0].childNodes.length").toInt(), 0);
+}
+
+// The program writes nothing to the standard error stream in normal use:
+// opening the dialog and showing a report must not make the toolkit warn.
+std::vector<QString>& Logged() {
+  static std::vector<QString> messages;
+  return messages;
+}
+
+TEST(ReportViewQuiet, OpeningAndShowingAReportLogsNothing) {
+  {
+    // The engine's own start-up notes (GL without a screen) come once, with
+    // the first view; get them out of the way.
+    ReportView warmUp;
+  }
+  Logged().clear();
+  const QtMessageHandler previous = qInstallMessageHandler(
+      [](QtMsgType, const QMessageLogContext&, const QString& text) { Logged().push_back(text); });
+  QTemporaryDir dir;
+  store::HistoryStore history(dir.filePath(QStringLiteral("QorvelDb.db")).toStdString());
+  history.OpenHistoryDatabase();
+  history.RecordStep(Row('+', "1", "1", "1"), 0);
+  {
+    search::CFindDlg dialog(history, QStringLiteral("1"));
+    dialog.show();
+    dialog.filterList()->setCurrentIndex(dialog.filterList()->findText(QStringLiteral("全")));
+    dialog.OnFilterChange();
+    dialog.OnSortNone();
+    EXPECT_TRUE(WaitForReport(*dialog.reportView()));
+  }
+  qInstallMessageHandler(previous);
+  for (const QString& text : Logged()) ADD_FAILURE() << text.toStdString();
+}
+
+}  // namespace
+}  // namespace zantor::searchui
