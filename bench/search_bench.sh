@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The search dialog's figures on big histories (made by the program itself:
+# 10,000, 100,000 and 1,000,000 engine steps, one sqlite3 transaction each):
+#   1. the "全" report, query + HTML build, and shown in the real browser view
+#      (click on 不排序 until loadFinished and the page laid out), 10k and 100k rows;
+#   2. the CSV export (query + text + GBK/CR LF + QSaveFile, and the whole
+#      CFindDlg::ExportTo), 100k and 1M rows;
+#   with the goals (100k shown within 1.5 s, 1M exported within 2 s) and the
+#   growth from one size to the next (linear: 10x rows within 12x time).
+#
+#   bench/search_bench.sh [report|export]
+#
+# Builds into $BUILD_DIR (default build-search-bench) with ZANTOR_BENCH=ON and runs
+# offscreen; works in $TMPDIR (default /tmp).
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build-search-bench}
+
+# An existing build directory keeps its build type; a new one is Release.
+if [ -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build" -DZANTOR_BENCH=ON >/dev/null
+else
+  cmake -S "$root" -B "$build" -G Ninja -DZANTOR_BENCH=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+ninja -C "$build" search_bench >/dev/null
+bench=$(find "$build" -type f -name search_bench -perm -u+x | head -n 1)
+
+export QT_QPA_PLATFORM=offscreen
+[ "$(id -u)" = 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+echo "search_bench on $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg)"
+# The browser engine's start-up notes go to the standard error stream; shown
+# only when the run fails.
+err=$(mktemp "${TMPDIR:-/tmp}/search-bench.XXXXXX")
+trap 'rm -f "$err"' EXIT
+"$bench" "$@" 2>"$err" || {
+  cat "$err" >&2
+  exit 1
+}
