@@ -1,5 +1,6 @@
 #include "store/history_store.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -222,7 +224,54 @@ Notice HistoryStore::OpenHistoryDatabase() {
   commit_.Run();
   begin_.Run();
   reported_ = Notice::kNone;
+  damaged_ = false;
+  struct stat st {};
+  if (::stat(dbPath_.c_str(), &st) == 0) {
+    fileDevice_ = st.st_dev;
+    fileInode_ = st.st_ino;
+    knownSize_ = static_cast<long long>(st.st_size);
+  }
   return Notice::kNone;
+}
+
+void HistoryStore::NoteDamage(int rc) {
+  const int primary = rc & 0xff;
+  if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) damaged_ = true;
+}
+
+HistoryStore::FileState HistoryStore::CheckFile() {
+  struct stat st {};
+  if (::stat(dbPath_.c_str(), &st) != 0) return FileState::kReplaced;
+  if (st.st_dev != fileDevice_ || st.st_ino != fileInode_) return FileState::kReplaced;
+  const int fd = ::open(dbPath_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return FileState::kOurs;  // cannot look: assume it is
+  char header[16] = {};
+  const ssize_t n = ::read(fd, header, sizeof header);
+  ::close(fd);
+  if (n != static_cast<ssize_t>(sizeof header) ||
+      std::memcmp(header, "SQLite format 3", sizeof header) != 0) {
+    return FileState::kReplaced;
+  }
+  // The file never shrinks under us (no vacuum, and a checkpoint only grows
+  // it), so a file shorter than when we last looked was cut by someone else.
+  if (static_cast<long long>(st.st_size) < knownSize_) return FileState::kDamaged;
+  knownSize_ = static_cast<long long>(st.st_size);
+  return FileState::kOurs;
+}
+
+void HistoryStore::Abandon(bool replaced) noexcept {
+  if (!db_) return;
+  if (replaced) {
+    sqlite3_db_config(db_.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  } else if (db_.InTransaction()) {
+    commit_.Run();
+  }
+  FinalizeStatements();
+  db_.Close();
+  if (replaced) {
+    for (const char* suffix : {"-wal", "-shm"}) ::unlink((dbPath_ + suffix).c_str());
+  }
+  damaged_ = false;
 }
 
 void HistoryStore::CommitWithTotal(int accScale, const std::string& resultText, bool rowFailed) {
@@ -249,7 +298,9 @@ void HistoryStore::RecordStep(const engine::HistoryRow& row, int accScale) {
   insertRow_.BindText(2, row.fdata);  // REAL affinity stores "0.05" as the number 0.05
   insertRow_.BindText(3, row.mdata);
   insertRow_.BindText(4, row.re);
-  const bool rowFailed = insertRow_.Run() != SQLITE_OK;
+  const int rowRc = insertRow_.Run();
+  NoteDamage(rowRc);
+  const bool rowFailed = rowRc != SQLITE_OK;
   if (!inTransaction) {
     // Started here: commit here and leave the connection in autocommit mode.
     writeLive_.BindInt(1, accScale);
@@ -278,6 +329,12 @@ void HistoryStore::AppendStep(const engine::HistoryRow& row) {
 
 Notice HistoryStore::SaveLastTotal(int accScale, const std::string& resultText) {
   if (!db_) return Notice::kNone;
+  if (const FileState state = CheckFile(); state != FileState::kOurs || damaged_) {
+    const bool replaced = state == FileState::kReplaced;
+    Abandon(replaced);
+    unsaved_ = false;
+    return Report(Notice::kDamagedFile);
+  }
   Notice notice = Notice::kNone;
   // "COMMIT;" only when a transaction is open: a commit without one is no failure.
   if (db_.InTransaction() && commit_.Run() != SQLITE_OK) notice = Notice::kSaveFailed;
@@ -301,6 +358,10 @@ void HistoryStore::BeginTransaction() {
 
 void HistoryStore::CloseHistoryDatabase() noexcept {
   if (!db_) return;
+  if (CheckFile() == FileState::kReplaced) {
+    Abandon(true);
+    return;
+  }
   if (db_.InTransaction()) commit_.Run();
   FinalizeStatements();
   db_.Close();
@@ -320,7 +381,9 @@ Table HistoryStore::Query(const std::string& sql) {
   if (!db_) return table;
   sql::Statement s;
   std::string_view rest;
-  if (s.Prepare(db_.get(), sql, &rest) != SQLITE_OK || !s.ReadOnly()) return table;
+  const int prepared = s.Prepare(db_.get(), sql, &rest);
+  NoteDamage(prepared);
+  if (prepared != SQLITE_OK || !s.ReadOnly()) return table;
   if (rest.find_first_not_of(" \t\r\n;") != std::string_view::npos) return table;
   const int columns = s.ColumnCount();
   int rc;
@@ -332,6 +395,7 @@ Table HistoryStore::Query(const std::string& sql) {
     for (int c = 0; c < columns; ++c) table.cells.emplace_back(s.ColumnText(c));
     ++table.rows;
   }
+  NoteDamage(rc);
   if (rc != SQLITE_DONE || table.rows == 0) return Table{};
   table.columns = columns;
   return table;

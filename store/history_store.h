@@ -12,6 +12,8 @@
 // is a deferred one that holds no lock and no data.
 #pragma once
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -106,6 +108,9 @@ class HistoryStore {
   // live row. kSaveFailed when a commit really failed (or a step since the
   // last save could not be saved); a commit with no open transaction is not a
   // failure. Without a database: kNone (the caller was told when opening).
+  // kDamagedFile when the file was written over or replaced by another
+  // program, or SQLite found it damaged, since it was opened: recording stops
+  // there and the file is left as it is.
   Notice SaveLastTotal(int accScale, const std::string& resultText);
   void BeginTransaction();
   // Commits whatever the open transaction holds, then closes.
@@ -133,6 +138,17 @@ class HistoryStore {
   // Binds and runs the live-row upsert, then COMMIT and BEGIN again (or BEGIN
   // .. COMMIT around it when no transaction was open).
   void CommitWithTotal(int accScale, const std::string& resultText, bool rowFailed);
+  // Notes SQLite's verdict that the file is damaged (SQLITE_CORRUPT, SQLITE_NOTADB).
+  void NoteDamage(int rc);
+  // Whether the file at dbPath_ is still the one opened and whole: another
+  // program may have written over it, put another file in its place, or cut
+  // it short.
+  enum class FileState { kOurs, kReplaced, kDamaged };
+  FileState CheckFile();
+  // Stops recording into a damaged file. A file that is no longer ours gets
+  // no checkpoint, and our -wal and -shm go, so nothing of ours is ever laid
+  // over it; a damaged one of ours gets its checkpoint.
+  void Abandon(bool replaced) noexcept;
 
   struct Carried {
     int pos = 0;
@@ -151,6 +167,10 @@ class HistoryStore {
   std::optional<Carried> carried_;
   Notice reported_ = Notice::kNone;
   bool unsaved_ = false;  // a step or total since the last save was not saved
+  bool damaged_ = false;  // SQLite found the open file damaged
+  dev_t fileDevice_ = 0;  // identity of the file that was opened
+  ino_t fileInode_ = 0;
+  long long knownSize_ = 0;  // its length when last looked at
 };
 
 }  // namespace zantor::store
