@@ -1,5 +1,8 @@
 #include "tape/tape.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <string_view>
 
 #include "engine/messages.h"
@@ -96,7 +99,7 @@ class LineReader {
       pos_ = 0;
       const size_t old = data_.size();
       data_.resize(old + kChunk);
-      const size_t got = std::fread(data_.data() + old, 1, kChunk, f_);
+      const size_t got = Read(data_.data() + old, kChunk);
       data_.resize(old + got);
       if (got == 0) eof_ = true;
     }
@@ -104,6 +107,19 @@ class LineReader {
 
  private:
   static constexpr size_t kChunk = 1 << 16;
+  // What is there now: fread would wait for a whole chunk, so a tape typed
+  // or fed line by line through a pipe would get no answer until 64 KiB or
+  // its end had come.
+  size_t Read(char* to, size_t n) {
+    const int fd = ::fileno(f_);
+    if (fd < 0) return std::fread(to, 1, n, f_);
+    for (;;) {
+      const ssize_t got = ::read(fd, to, n);
+      if (got >= 0) return static_cast<size_t>(got);
+      if (errno != EINTR) return 0;
+    }
+  }
+
   std::FILE* f_;
   std::string data_;
   size_t pos_ = 0;
