@@ -152,9 +152,12 @@ bool CFindDlg::ExportTo(const QString& path) {
   const std::string bytes =
       ToFileBytes(BuildExportText(table, finalResultText_.toStdString(), separator));
   RequeryPending() = false;
+  // flush() before commit(): the bytes wait in the device's buffer, and a
+  // failure to write them out at commit's close goes unnoticed there, so a
+  // full disk would put a short file in place of the old one.
   const bool written = file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
                            static_cast<qint64>(bytes.size()) &&
-                       file.commit();
+                       file.flush() && file.commit();
   if (!written) {
     platform::MessageBox(this, kCannotWrite.arg(path), platform::MB_OK | platform::MB_ICONWARNING);
     return false;
