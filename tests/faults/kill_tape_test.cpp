@@ -1,0 +1,238 @@
+// zantor-tape --db FILE --keep --commit-every 1, fed steps through a pipe and
+// killed with SIGKILL after a random delay, round after round on one file.
+// Its standard output is a terminal, so every step is printed as soon as it
+// is recorded. After each kill: every printed step's row is in the file, at
+// most the one step in flight besides; the file passes SQLite's integrity
+// check; and the next round, started with --keep, goes on from the last total
+// that reached the file, so that all rounds together give exactly the rows of
+// one uninterrupted run.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fault_support.h"
+
+namespace zantor::faults {
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// One tape line per step: additions, subtractions and the odd
+// multiplication by 1.00 (fast mode reads 100 as 1.00).
+std::string Line(long i) {
+  if (i % 11 == 5) return "* 100";
+  return std::string(i % 3 == 2 ? "- " : "+ ") + std::to_string((i * 7919) % 100000);
+}
+
+std::string Number(const std::string& text) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.17g", std::strtod(text.c_str(), nullptr));
+  return buffer;
+}
+
+// "op \t fdata \t mdata \t re" lines; fdata compared as a number (the file
+// stores it as REAL).
+Rows Printed(const std::string& out) {
+  Rows rows;
+  std::istringstream in(out);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> cells;
+    std::istringstream fields(line);
+    std::string cell;
+    while (std::getline(fields, cell, '\t')) cells.push_back(cell);
+    if (cells.size() != 4) continue;  // a line cut by the kill
+    cells[1] = Number(cells[1]);
+    rows.push_back(cells);
+  }
+  return rows;
+}
+
+Rows FileRows(const std::string& db) {
+  Rows rows = Query(db, "SELECT oP,fdata,mdata,re FROM MyData ORDER BY ID;");
+  for (auto& r : rows) r[1] = Number(r[1]);
+  return rows;
+}
+
+struct Round {
+  std::string out;  // what the tape printed before it died
+  bool killed = false;
+};
+
+// Runs the tape on `db` with `args`, its input the lines from `first` on (the
+// pipe stays open, so it never ends by itself), and kills it after `delayMs`.
+Round RunAndKill(const std::vector<std::string>& args, long first, int delayMs) {
+  Round r;
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+    ADD_FAILURE() << "no pseudo-terminal";
+    return r;
+  }
+  const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  termios raw{};
+  ::tcgetattr(slave, &raw);
+  ::cfmakeraw(&raw);
+  ::tcsetattr(slave, TCSANOW, &raw);
+  int in[2];
+  if (::pipe2(in, O_CLOEXEC) != 0) std::abort();
+  const int devnull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+
+  std::vector<std::string> copy = args;
+  std::vector<char*> argv;
+  std::string tool = ZANTOR_TAPE_PATH;
+  argv.push_back(tool.data());
+  for (auto& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(in[0], 0);
+    ::dup2(slave, 1);
+    ::dup2(devnull, 2);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  ::close(slave);
+  ::close(devnull);
+  // More steps than any round gets through: fed while the pipe takes them,
+  // so that the tape is always busy when it is killed.
+  std::string input;
+  for (long i = first; i < first + 100000; ++i) input += Line(i) + "\n";
+  if (::fcntl(in[1], F_SETFL, O_NONBLOCK) != 0) std::abort();
+  size_t sent = 0;
+
+  const auto killAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(delayMs);
+  char buffer[4096];
+  for (;;) {
+    if (sent < input.size()) {
+      const ssize_t w = ::write(in[1], input.data() + sent, input.size() - sent);
+      if (w > 0) sent += static_cast<size_t>(w);
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          killAt - std::chrono::steady_clock::now())
+                          .count();
+    if (left <= 0) break;
+    pollfd p{master, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(std::min<long long>(left, 5))) > 0) {
+      const ssize_t n = ::read(master, buffer, sizeof buffer);
+      if (n > 0) r.out.append(buffer, static_cast<size_t>(n));
+    }
+  }
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  r.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+  // What it printed before it died.
+  ::fcntl(master, F_SETFL, O_NONBLOCK);
+  for (;;) {
+    const ssize_t n = ::read(master, buffer, sizeof buffer);
+    if (n <= 0) break;
+    r.out.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(master);
+  ::close(in[1]);
+  return r;
+}
+
+// The same lines through the tape without a file, uninterrupted.
+Rows Uninterrupted(long count) {
+  char path[] = "/tmp/zantor-kill-input-XXXXXX";
+  const int fd = ::mkstemp(path);
+  std::string input;
+  for (long i = 0; i < count; ++i) input += Line(i) + "\n";
+  if (::write(fd, input.data(), input.size()) != static_cast<ssize_t>(input.size())) std::abort();
+  ::lseek(fd, 0, SEEK_SET);
+  int out[2];
+  if (::pipe(out) != 0) std::abort();
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(fd, 0);
+    ::dup2(out[1], 1);
+    std::string tool = ZANTOR_TAPE_PATH;
+    char* argv[] = {tool.data(), nullptr};
+    ::execv(argv[0], argv);
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  ::close(fd);
+  ::unlink(path);
+  std::string text;
+  char buffer[65536];
+  ssize_t n;
+  while ((n = ::read(out[0], buffer, sizeof buffer)) > 0)
+    text.append(buffer, static_cast<size_t>(n));
+  ::close(out[0]);
+  ::waitpid(pid, nullptr, 0);
+  return Printed(text);
+}
+
+TEST(KillTape, KilledAtRandomMomentsRoundAfterRound) {
+  char dir[] = "/tmp/zantor-kill-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  const std::string db = std::string(dir) + "/QorvelDb.db";
+  const unsigned seed = std::random_device{}();
+  std::printf("seed %u\n", seed);
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> delay(0, 150);
+
+  constexpr int kRounds = 24;
+  size_t inFile = 0;  // rows the file held before the round
+  int roundsThatPrinted = 0;
+  int roundsWithAStepInFlight = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    const int ms = round == 0 ? 0 : delay(rng);  // the first dies before it can start
+    SCOPED_TRACE("round " + std::to_string(round) + ", killed after " + std::to_string(ms) +
+                 " ms, seed " + std::to_string(seed));
+    const Round r =
+        RunAndKill({"--db", db, "--keep", "--commit-every", "1"}, static_cast<long>(inFile), ms);
+    ASSERT_TRUE(r.killed) << "the tape ended before the kill";
+    const Rows printed = Printed(r.out);
+    if (!printed.empty()) ++roundsThatPrinted;
+    if (FileSize(db) < 0) {
+      EXPECT_TRUE(printed.empty());
+      continue;
+    }
+    EXPECT_EQ(IntegrityCheck(db), "ok");
+    const Rows stored = FileRows(db);
+    ASSERT_GE(stored.size(), inFile + printed.size()) << "a printed step is missing";
+    ASSERT_LE(stored.size(), inFile + printed.size() + 1) << "more than the step in flight";
+    EXPECT_EQ(Rows(stored.begin() + static_cast<long>(inFile),
+                   stored.begin() + static_cast<long>(inFile + printed.size())),
+              printed);
+    if (stored.size() > inFile + printed.size()) ++roundsWithAStepInFlight;
+    // The total the next --keep start will use is the last one in the file.
+    const auto live = Query(db, "SELECT resu FROM liveTotal;");
+    if (!stored.empty() && !live.empty()) {
+      EXPECT_EQ(live[0][0], stored.back()[3]);
+    }
+    inFile = stored.size();
+  }
+  std::printf(
+      "%d rounds, %d printed steps before the kill, %d killed with a step recorded "
+      "but not yet printed; %zu steps in all\n",
+      kRounds, roundsThatPrinted, roundsWithAStepInFlight, inFile);
+  EXPECT_GE(roundsThatPrinted, kRounds / 2);
+  EXPECT_GT(inFile, 100u);
+
+  // Each round went on from the total the one before left: together they
+  // are one uninterrupted run.
+  EXPECT_EQ(FileRows(db), Uninterrupted(static_cast<long>(inFile)));
+  for (const char* suffix : {"", "-wal", "-shm"}) ::unlink((db + suffix).c_str());
+  ::rmdir(dir);
+}
+
+}  // namespace
+}  // namespace zantor::faults
