@@ -1,6 +1,5 @@
 #include "store/history_store.h"
 
-#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -243,12 +242,16 @@ HistoryStore::FileState HistoryStore::CheckFile() {
   struct stat st {};
   if (::stat(dbPath_.c_str(), &st) != 0) return FileState::kReplaced;
   if (st.st_dev != fileDevice_ || st.st_ino != fileInode_) return FileState::kReplaced;
-  const int fd = ::open(dbPath_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return FileState::kOurs;  // cannot look: assume it is
+  // The header is read through SQLite's own descriptor: opening and closing
+  // the file here would drop every POSIX lock the connection holds on it, and
+  // another reader could then take the write-ahead log away from under us.
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db_.get(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+      file == nullptr || file->pMethods == nullptr) {
+    return FileState::kOurs;  // cannot look: assume it is
+  }
   char header[16] = {};
-  const ssize_t n = ::read(fd, header, sizeof header);
-  ::close(fd);
-  if (n != static_cast<ssize_t>(sizeof header) ||
+  if (file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK ||
       std::memcmp(header, "SQLite format 3", sizeof header) != 0) {
     return FileState::kReplaced;
   }

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -591,6 +592,42 @@ TEST(HistoryStore, ARealCommitFailureIsReported) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
   }
+}
+
+}  // namespace
+}  // namespace zantor::store
+
+namespace zantor::store {
+namespace {
+
+// How many steps another program sees; it opens, reads and closes the file
+// the way a second reader (a script, a backup) would. A forked copy of this
+// process would share SQLite's own lock records and prove nothing.
+int RowsSeenFromAnotherProcess(const std::string& path) {
+  const std::string command = "sqlite3 '" + path + "' 'SELECT count(*) FROM MyData;'";
+  FILE* p = popen(command.c_str(), "r");
+  if (p == nullptr) return -1;
+  int count = -1;
+  if (std::fscanf(p, "%d", &count) != 1) count = -1;
+  pclose(p);
+  return count;
+}
+
+TEST(HistoryStoreLocks, AReaderInAnotherProcessNeverTakesTheLogAway) {
+  TempDir dir;
+  const std::string path = dir.path() + "/" + kDbFileName;
+  HistoryStore store(path);
+  ASSERT_EQ(store.OpenHistoryDatabase(), Notice::kNone);
+  store.RecordStep(Row('+', "1", "1", "1"), 0);
+  // The save looks at the file; that look must leave the connection's locks
+  // alone, or the reader below could checkpoint and delete the log.
+  ASSERT_EQ(store.SaveLastTotal(0, "1"), Notice::kNone);
+  store.BeginTransaction();
+  EXPECT_EQ(RowsSeenFromAnotherProcess(path), 1);
+  EXPECT_TRUE(Exists(path + "-wal")) << "the log went while the program still writes to it";
+  store.RecordStep(Row('+', "2", "2", "3"), 0);
+  EXPECT_EQ(RowsSeenFromAnotherProcess(path), 2) << "a step after the save was lost";
+  EXPECT_EQ(store.SaveLastTotal(0, "3"), Notice::kNone);
 }
 
 }  // namespace
