@@ -1,6 +1,9 @@
 #include "search/report_view.h"
 
 #include <QBuffer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QStringDecoder>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -10,6 +13,8 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
+#include <string>
+#include <unordered_set>
 
 namespace zantor::search {
 namespace {
@@ -40,6 +45,40 @@ void RegisterReportScheme() {
     return true;
   }();
   (void)registered;
+}
+
+// Rows whose texts differ only in their digits are equally wide (the font's
+// digits share one width), so the page measures its column widths on one row
+// of each kind instead of on every row. Finding the kinds here, in the bytes
+// as sent, takes a few milliseconds; the page's script needed a tenth of a
+// second to read its own rows back. Returns the row markup, every digit made
+// 0, each kind once in order of first appearance (the header, then the first
+// data row); empty when there are so many kinds that measuring them would be
+// no cheaper than laying out the table. GBK's second bytes are never ASCII
+// digits or angle brackets, so the markup can be read byte by byte.
+QString RowKinds(const QByteArray& gbk) {
+  constexpr size_t kMaxKinds = 1000;
+  constexpr QByteArrayView kRowEnd("</tr>");
+  const qsizetype last = gbk.lastIndexOf(kRowEnd);
+  qsizetype at = gbk.indexOf("<tr");
+  if (at < 0 || last < at) return {};
+  std::unordered_set<std::string> seen;
+  std::string kinds;
+  std::string row;
+  while (at < last) {
+    const qsizetype end = gbk.indexOf(kRowEnd, at);
+    row.assign(gbk.constData() + at, static_cast<size_t>(end - at));
+    for (char& c : row) {
+      if (c >= '1' && c <= '9') c = '0';
+    }
+    if (seen.insert(row).second) {
+      if (seen.size() > kMaxKinds) return {};
+      kinds.append(row).append(kRowEnd.data(), static_cast<size_t>(kRowEnd.size()));
+    }
+    at = end + kRowEnd.size();
+  }
+  QStringDecoder fromGbk("GBK");
+  return fromGbk(QByteArrayView(kinds.data(), static_cast<qsizetype>(kinds.size())));
 }
 
 }  // namespace
@@ -103,14 +142,111 @@ QString CompatibilityScript() {
   // The engine lays a long table out again for every piece the parser hands
   // over, so a big report took time growing with the square of its rows.
   // Held back until it has been read completely, it is laid out once.
+  var hold = null;
   if (document.adoptedStyleSheets && window.CSSStyleSheet) {
-    var hold = new CSSStyleSheet();
+    hold = new CSSStyleSheet();
     hold.replaceSync('body{display:none!important}');
     document.adoptedStyleSheets = document.adoptedStyleSheets.concat([hold]);
+  }
+  function reveal() {
+    document.adoptedStyleSheets = document.adoptedStyleSheets.filter(function (s) {
+      return s !== hold;
+    });
+  }
+
+  // Even laid out once, a table of many thousand rows takes the engine
+  // seconds: it styles, measures and paints every cell before the first
+  // screen shows. Cut into short tables that the engine skips while they are
+  // out of sight (content-visibility), the rows cost only where the user
+  // looks. Separate tables no longer share their column widths, so these are
+  // measured by the engine's own table layout on a small table with one row
+  // of each kind (window.zantorRowKinds, found by the view as it sends the
+  // page), and then fixed.
+  var kPlainRows = 2000 + 2;  // data rows, the header and the final total
+  // Even, so that the nth-child stripes run on across the pieces unbroken.
+  var kPieceRows = 200;
+
+  var pieceStyle = null;
+  // Lays the sample out where the pieces go and fixes their widths to its
+  // columns. The long report always scrolls, so the sample is measured with
+  // the scroll bar there too: the width left for the table is the same.
+  function fitPieces(sample, before) {
+    before.parentNode.insertBefore(sample, before);
+    var root = document.documentElement.style;
+    var overflow = root.overflowY;
+    root.overflowY = 'scroll';
+    var box = sample.getBoundingClientRect();
+    var spacing = sample.rows[0].getBoundingClientRect().top - box.top;
+    var dataRow = sample.rows[1].getBoundingClientRect().height;
+    var columns = Array.prototype.map.call(sample.rows[0].cells, function (td) {
+      return td.getBoundingClientRect().width;
+    });
+    root.overflowY = overflow;
+    sample.remove();
+    var css = 'table.zantor-cut{table-layout:fixed;width:' + box.width + 'px}';
+    columns.forEach(function (w, i) {
+      css += 'table.zantor-cut td:nth-child(' + (i + 1) + '){box-sizing:border-box;width:' + w +
+          'px}';
+    });
+    // Each table has the cell spacing above its first row and below its
+    // last; between two pieces it must come once, as between two rows.
+    css += '.zantor-piece{margin-top:-' + spacing + 'px}';
+    // A skipped piece keeps the height its rows will have: the data rows of
+    // the report are all one line high. (Not 'auto': the engine's record of
+    // pieces' last sizes reports a ResizeObserver loop error on long jumps.)
+    css += '.zantor-piece:not(.zantor-end){content-visibility:auto;contain-intrinsic-height:' +
+        (kPieceRows * (dataRow + spacing) + spacing) + 'px}';
+    if (!pieceStyle) {
+      pieceStyle = new CSSStyleSheet();
+      document.adoptedStyleSheets = document.adoptedStyleSheets.concat([pieceStyle]);
+    }
+    pieceStyle.replaceSync(css);
+  }
+
+  function cutIntoPieces() {
+    var table = document.querySelector('table.D');
+    if (!table || table.rows.length <= kPlainRows || !window.zantorRowKinds) return;
+    var sample = document.createElement('table');
+    sample.className = 'D';
+    sample.createTBody().innerHTML = window.zantorRowKinds;
+    if (sample.rows.length < 2) return;
+    var rows = Array.prototype.slice.call(table.rows);
+    // Out of the document while the sample is measured, and while its rows
+    // move: only the sample is laid out, and nothing is told of each move.
+    var marker = document.createComment('');
+    table.parentNode.replaceChild(marker, table);
+    reveal();
+    fitPieces(sample, marker);
+    // The report's own table keeps the first rows, so that the page reads
+    // as before where it starts: 全选 takes the same text.
+    table.classList.add('zantor-cut');
+    var pieces = document.createDocumentFragment();
+    pieces.appendChild(table);
+    for (var first = kPieceRows; first < rows.length; first += kPieceRows) {
+      var piece = pieces.appendChild(document.createElement('div'));
+      piece.className = 'zantor-piece';
+      var part = piece.appendChild(document.createElement('table'));
+      part.className = 'D zantor-cut';
+      var body = part.appendChild(document.createElement('tbody'));
+      var end = Math.min(first + kPieceRows, rows.length);
+      for (var r = first; r < end; ++r) body.appendChild(rows[r]);
+    }
+    // The last piece, with the final total, is always laid out: the page
+    // ends exactly where the table would.
+    pieces.lastChild.classList.add('zantor-end');
+    marker.parentNode.replaceChild(pieces, marker);
+    window.addEventListener('resize', function () {
+      fitPieces(sample, table);
+    });
+  }
+
+  if (hold) {
     document.addEventListener('DOMContentLoaded', function () {
-      document.adoptedStyleSheets = document.adoptedStyleSheets.filter(function (s) {
-        return s !== hold;
-      });
+      try {
+        cutIntoPieces();
+      } finally {
+        reveal();
+      }
     });
   }
 })();
@@ -173,6 +309,18 @@ ReportView::~ReportView() {
 }
 
 void ReportView::ShowDocument(QByteArray gbk) {
+  const QString kindsName = QStringLiteral("report-row-kinds");
+  QWebEngineScriptCollection& scripts = page()->scripts();
+  for (const QWebEngineScript& old : scripts.find(kindsName)) scripts.remove(old);
+  QWebEngineScript kinds;
+  kinds.setName(kindsName);
+  kinds.setInjectionPoint(QWebEngineScript::DocumentCreation);
+  kinds.setWorldId(QWebEngineScript::MainWorld);
+  kinds.setSourceCode(
+      QStringLiteral("window.zantorRowKinds = %1[0];")
+          .arg(QString::fromUtf8(
+              QJsonDocument(QJsonArray{RowKinds(gbk)}).toJson(QJsonDocument::Compact))));
+  scripts.insert(kinds);
   handler_->document = std::move(gbk);
   ++shown_;
   setUrl(QUrl(QStringLiteral("%1:report/%2").arg(QString::fromLatin1(kScheme)).arg(shown_)));

@@ -29,7 +29,9 @@ class ReportView : public QWebEngineView {
 
 // Script and style that give the report page what it was written to expect
 // from its browser: document.selection, window.clipboardData, removeNode,
-// CollectGarbage, striped rows and an absolutely placed menu span.
+// CollectGarbage, striped rows and an absolutely placed menu span. The script
+// also cuts a long report's table into short ones that the engine lays out
+// only when they come into sight, keeping the one table's look.
 QString CompatibilityScript();
 QString CompatibilityStyle();
 
