@@ -174,6 +174,157 @@ TEST(ReportViewLarge, ADocumentBeyondTwoMegabytesLoadsCompletely) {
             QStringLiteral("最终结果:60,000.25"));
 }
 
+// Long reports: the page the engine builds out of many short tables must look
+// and behave as the one table the document holds.
+class LongReport : public ::testing::Test {
+ protected:
+  void Show(const store::Table& table, const std::string& total) {
+    view_.resize(428, 356);  // the search dialog's browser
+    view_.show();
+    view_.ShowDocument(QByteArray::fromStdString(search::BuildReportGbk(table, total)));
+    ASSERT_TRUE(WaitForReport(view_, 60000));
+  }
+
+  // Where the page's rows and cells differ from a plain table of the same
+  // rows laid out beside them; empty when they are alike. Tops are compared
+  // relative to the first row's table, lefts and widths to its left edge.
+  QString DiffersFromOneTable(bool heights = true) {
+    return RunJs(view_, QStringLiteral(R"(
+      (function (heights) {
+        var rows = Array.prototype.slice.call(document.getElementsByTagName('tr'));
+        var one = document.createElement('table');
+        one.className = 'D';
+        var body = one.appendChild(document.createElement('tbody'));
+        rows.forEach(function (r) { body.appendChild(r.cloneNode(true)); });
+        document.body.insertBefore(one, document.body.firstChild);
+        function place(row, table) {
+          var t = table.getBoundingClientRect(), r = row.getBoundingClientRect();
+          return (heights ? [r.top - t.top, r.height] : []).concat(
+              Array.prototype.map.call(row.cells, function (c) {
+                var b = c.getBoundingClientRect();
+                return [b.left - t.left, b.width, heights ? b.height : ''].join('/');
+              })).join(' ');
+        }
+        var origin = rows[0].closest('table');
+        var out = [];
+        var n = rows.length;
+        [0, 1, 199, 200, 201, 5000, 5001, 7777, n - 2, n - 1].forEach(function (i) {
+          var want = place(one.rows[i], one), got = place(rows[i], origin);
+          if (want !== got) out.push(i + ': ' + got + ' instead of ' + want);
+        });
+        function end(row, table) {
+          return row.getBoundingClientRect().bottom - table.getBoundingClientRect().top;
+        }
+        if (heights && end(rows[n - 1], origin) !== end(one.rows[n - 1], one)) {
+          out.push('ends at ' + end(rows[n - 1], origin));
+        }
+        one.remove();
+        return out.join('; ');
+      })(%1))")
+                            .arg(heights ? QStringLiteral("true") : QStringLiteral("false")))
+        .toString();
+  }
+
+  QString Str(const char* code) { return searchui::Str(view_, code); }
+
+  ReportView view_;
+};
+
+// One total far wider than the rest, deep in the report, where the engine has
+// not looked when the first screen shows.
+store::Table WithOneWideTotal(int rows) {
+  store::Table t = SyntheticTable(rows);
+  t.cells[7777 * 4 + 3] = "-12,345,678,901.25";
+  return t;
+}
+
+// What 全选 leaves for 复制: a line feed where the table starts, the cells by
+// tabs, the rows by line feeds; the final total's empty first cell adds nothing.
+QString SelectedText(const store::Table& t, const std::string& total) {
+  std::string text = "\n序号\t数据\t每步操作结果";
+  for (int r = 1; r <= t.rows; ++r) {
+    const auto* c = &t.cells[static_cast<size_t>(r) * 4];
+    text += "\n" + c[0] + " " + c[1] + "\t" + c[2] + "\t" + c[3];
+  }
+  return QString::fromStdString(text + "\n最终结果:\t" + total);
+}
+
+TEST_F(LongReport, TenThousandRowsLookAsOneTable) {
+  Show(WithOneWideTotal(10000), "10,000.25");
+  // The rows were cut into tables the engine may skip, or the first screen
+  // of 100,000 rows would take seconds.
+  EXPECT_GT(RunJs(view_, "document.getElementsByTagName('table').length").toInt(), 1);
+  EXPECT_EQ(Str("getComputedStyle(document.getElementsByTagName('tr')[5000].closest('div'))"
+                ".contentVisibility"),
+            QStringLiteral("auto"));
+  EXPECT_EQ(RunJs(view_, "document.getElementsByTagName('tr').length").toInt(), 10002);
+  EXPECT_EQ(Str("getComputedStyle(document.body).display"), QStringLiteral("block"));
+  // Widths from every row, the wide total's included; rows where they were.
+  EXPECT_EQ(DiffersFromOneTable(), QString());
+  // Stripes by the row's place in the whole report, across the cuts too.
+  const char* kStripes =
+      "[199, 200, 201, 5000, 5001].map(function (i) {"
+      " return getComputedStyle(document.getElementsByTagName('tr')[i]).backgroundColor;"
+      " }).join(' ')";
+  EXPECT_EQ(Str(kStripes), QStringLiteral("rgb(238, 238, 238) rgb(255, 255, 255) "
+                                          "rgb(238, 238, 238) rgb(255, 255, 255) "
+                                          "rgb(238, 238, 238)"));
+  EXPECT_EQ(Str("getComputedStyle(document.getElementsByTagName('tr')[5001].cells[2])"
+                ".borderBottom"),
+            QStringLiteral("1px solid rgb(169, 179, 205)"));
+  EXPECT_EQ(Str("document.getElementsByTagName('tr')[7777].cells[2].textContent"),
+            QStringLiteral("-12,345,678,901.25"));
+  EXPECT_EQ(Str("document.getElementsByTagName('tr')[10001].textContent"),
+            QStringLiteral("最终结果:10,000.25"));
+  EXPECT_EQ(Str("getComputedStyle(document.getElementsByTagName('tr')[10001].cells[2]).color"),
+            QStringLiteral("rgb(255, 0, 0)"));
+  // The page's own menu still opens over the long page and closes again.
+  EXPECT_EQ(RunJs(view_,
+                  "document.body.dispatchEvent(new MouseEvent('contextmenu',"
+                  "{bubbles:true,cancelable:true,clientX:100,clientY:100}))")
+                .toBool(),
+            false);
+  EXPECT_EQ(RunJs(view_, "document.getElementsByTagName('span')[0].childNodes.length").toInt(), 3);
+  RunJs(view_, "document.body.dispatchEvent(new MouseEvent('click',{bubbles:true})); 0");
+  EXPECT_EQ(RunJs(view_, "document.getElementsByTagName('span')[0].childNodes.length").toInt(), 0);
+}
+
+TEST_F(LongReport, SelectAllTakesEveryRowAsFromOneTable) {
+  // 2,000 rows stay one table; 10,000 are cut: the same text either way.
+  for (int rows : {2000, 10000}) {
+    const store::Table table = SyntheticTable(rows);
+    const std::string total = std::to_string(rows) + ".25";
+    Show(table, total);
+    EXPECT_EQ(RunJs(view_, "document.getElementsByTagName('table').length").toInt() == 1,
+              rows == 2000);
+    const QString selected = Str("ip.onclick(); t");
+    EXPECT_EQ(selected.size(), SelectedText(table, total).size()) << rows;
+    EXPECT_TRUE(selected == SelectedText(table, total)) << rows;
+  }
+}
+
+TEST_F(LongReport, ColumnsFollowTheViewWhenItNarrows) {
+  Show(SyntheticTable(10000), "10,000.25");
+  const QString wide = Str("String(document.querySelector('table').offsetWidth)");
+  // Narrower than the columns' texts: the table makes do with less width,
+  // as one table would.
+  view_.resize(250, 356);
+  ASSERT_TRUE(WaitUntil(
+      [&] { return Str("String(document.querySelector('table').offsetWidth)") != wide; }));
+  EXPECT_EQ(DiffersFromOneTable(/*heights=*/false), QString());
+}
+
+TEST_F(LongReport, RowsOfTooManyKindsStayOneTable) {
+  // Texts of 3,000 different lengths: measuring a row of each kind would
+  // cost as much as laying the table out.
+  store::Table table = SyntheticTable(3000);
+  for (int r = 1; r <= 3000; ++r) table.cells[static_cast<size_t>(r) * 4 + 2] = std::string(r, '7');
+  Show(table, "3,000.25");
+  EXPECT_EQ(RunJs(view_, "document.getElementsByTagName('table').length").toInt(), 1);
+  EXPECT_EQ(RunJs(view_, "document.getElementsByTagName('tr').length").toInt(), 3002);
+  EXPECT_EQ(Str("getComputedStyle(document.body).display"), QStringLiteral("block"));
+}
+
 // Each report replaces the whole page: the context menu starts afresh.
 TEST(ReportViewReplace, ANewDocumentReplacesTheOldOne) {
   ReportView view;
