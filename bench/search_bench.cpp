@@ -128,13 +128,41 @@ struct History {
 };
 
 struct ReportFigures {
-  double query, build, loaded, shown;
+  double query, build, loaded, firstScreen, laidOut, lastScreen, selectAll;
 };
 
+// Waits until the page has painted a frame after this call: the next
+// animation frame's callback runs before that frame is drawn, a task queued
+// from it only after.
+void WaitForFrame(ReportView& view) {
+  RunJs(view, QStringLiteral("window.zantorFrame = 0; requestAnimationFrame(function () {"
+                             " setTimeout(function () { window.zantorFrame = 1; }); }); 0"));
+  if (!WaitUntil([&] { return RunJs(view, QStringLiteral("window.zantorFrame")).toInt() == 1; },
+                 120000)) {
+    Fail("no frame painted");
+  }
+}
+
+// What is under the point (x, y) of the window: a report cell's text, or the
+// element's name.
+QString Under(ReportView& view, const QString& x, const QString& y) {
+  return RunJs(view, QStringLiteral("(function () { var e = document.elementFromPoint(%1, %2);"
+                                    " return e && e.tagName === 'TD' ? e.textContent :"
+                                    " String(e && e.tagName); })()")
+                         .arg(x, y))
+      .toString();
+}
+
 // One opening of the dialog per repeat; the clock runs from the click on
-// "不排序" until the browser reports the page loaded.
+// "不排序" until the browser reports the page loaded, until it has painted
+// the first screen of the report (the user sees it and can scroll), and
+// until the whole page's geometry is known (a long report's rows out of
+// sight are laid out only when they come near). Then, from their own
+// starts, a jump to the end until the final total is painted, and 全选 until
+// the page's script holds the text of every row, which has every row laid
+// out.
 ReportFigures MeasureReport(const History& h, bool checkPage) {
-  std::vector<double> query, build, loadedMs, shown;
+  std::vector<double> query, build, loadedMs, firstScreen, laidOut, lastScreen, selectAll;
   for (int rep = 0; rep < kRepeats; ++rep) {
     HistoryStore store(h.path);
     if (store.OpenHistoryDatabase() != zantor::store::Notice::kNone) Fail("reopen failed");
@@ -162,18 +190,47 @@ ReportFigures MeasureReport(const History& h, bool checkPage) {
     dialog.OnSortNone();
     if (!WaitUntil([&] { return loaded; }, 120000)) Fail("report did not load");
     loadedMs.push_back(Ms(std::chrono::steady_clock::now() - t0));
-    // loadFinished may come before the engine has laid the table out; the
-    // page's height is known only once it has.
-    if (RunJs(view, QStringLiteral("document.body.offsetHeight")).toInt() <= 0) Fail("empty page");
-    shown.push_back(Ms(std::chrono::steady_clock::now() - t0));
+    WaitForFrame(view);
+    firstScreen.push_back(Ms(std::chrono::steady_clock::now() - t0));
+    // Painted means painted with the report on it, and a page taller than
+    // the window.
+    if (Under(view, QStringLiteral("20"), QStringLiteral("10")) != QStringLiteral("序号")) {
+      Fail("the first screen lacks the header row");
+    }
+    if (RunJs(view, QStringLiteral("document.scrollingElement.scrollHeight > innerHeight"))
+            .toBool() != true) {
+      Fail("the page cannot scroll");
+    }
+    if (RunJs(view, QStringLiteral("document.body.offsetHeight")).toInt() < h.rows * 10) {
+      Fail("the page is too short");
+    }
+    laidOut.push_back(Ms(std::chrono::steady_clock::now() - t0));
     if (view.document().size() != static_cast<qsizetype>(gbk.size())) Fail("document differs");
     if (checkPage && rep == 0 &&
         RunJs(view, QStringLiteral("document.getElementsByTagName('tr').length")).toInt() !=
             h.rows + 2) {
       Fail("page lacks rows");
     }
+
+    lastScreen.push_back(TimeMs([&] {
+      RunJs(view, QStringLiteral("window.scrollTo(0, document.scrollingElement.scrollHeight); 0"));
+      WaitForFrame(view);
+    }));
+    // The final total is the last row, so it sits at the bottom of the window.
+    const QString total = QString::fromStdString(h.finalTotal);
+    const QString under =
+        Under(view, QStringLiteral("document.querySelector('td:last-child').offsetLeft + 20"),
+              QStringLiteral("document.scrollingElement.clientHeight - 12"));
+    if (under != total) {
+      Fail("the last screen shows " + under.toStdString() + ", not the final total");
+    }
+    int selected = 0;
+    selectAll.push_back(
+        TimeMs([&] { selected = RunJs(view, QStringLiteral("ip.onclick(); t.length")).toInt(); }));
+    if (selected < h.rows * 20) Fail("全选 missed rows");
   }
-  return {Best(query), Best(build), Best(loadedMs), Best(shown)};
+  return {Best(query),   Best(build),      Best(loadedMs), Best(firstScreen),
+          Best(laidOut), Best(lastScreen), Best(selectAll)};
 }
 
 struct ExportFigures {
@@ -250,20 +307,25 @@ void ReportPart(std::map<long, History>& histories) {
   std::printf("\nfirst browser view in the process: %.0f ms (once)\n", firstView);
 
   std::printf(
-      "\n\"全\" report, best of %d, dialog open; from the click on 不排序 to\n"
-      "loadFinished, and to the page laid out (shown):\n",
+      "\n\"全\" report, best of %d, dialog open; from the click on 不排序 to loadFinished,\n"
+      "to the first screen of the report painted (the user sees it and can scroll), and to\n"
+      "the page's geometry known (laid out); then a jump to the end until the final total\n"
+      "is painted, and 全选 until the page's script holds the text (every row laid out):\n",
       kRepeats);
-  std::printf("  %8s %10s %10s %10s %10s\n", "rows", "query ms", "build ms", "loaded ms",
-              "shown ms");
+  std::printf("  %8s %8s %8s %8s %8s %8s %8s %8s\n", "rows", "query", "build", "loaded", "1st scr",
+              "laid out", "end scr", "全选");
   std::map<long, ReportFigures> report;
   for (long rows : {10000L, 100000L}) {
     report[rows] = MeasureReport(histories[rows], true);
-    std::printf("  %8ld %10.1f %10.1f %10.1f %10.1f\n", rows, report[rows].query,
-                report[rows].build, report[rows].loaded, report[rows].shown);
+    const ReportFigures& f = report[rows];
+    std::printf("  %8ld %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f %8.1f\n", rows, f.query, f.build,
+                f.loaded, f.firstScreen, f.laidOut, f.lastScreen, f.selectAll);
   }
-  std::printf("  goal: 100,000 rows shown within 1500 ms: %s\n",
-              report[100000].shown <= 1500 ? "met" : "MISSED");
-  Ratio("shown, 100k / 10k", report[10000].shown, report[100000].shown);
+  std::printf("  goal: 100,000 rows' first screen within 1500 ms: %s\n",
+              report[100000].firstScreen <= 1500 ? "met" : "MISSED");
+  Ratio("first screen, 100k / 10k", report[10000].firstScreen, report[100000].firstScreen);
+  Ratio("laid out, 100k / 10k", report[10000].laidOut, report[100000].laidOut, false);
+  Ratio("全选, 100k / 10k", report[10000].selectAll, report[100000].selectAll, false);
   Ratio("query + build, 100k / 10k", report[10000].query + report[10000].build,
         report[100000].query + report[100000].build, false);
 }
