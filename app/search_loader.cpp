@@ -11,8 +11,24 @@ namespace {
 
 using RunSearch = bool (*)(QWidget*, store::HistoryStore*, const QString*);
 
+// The browser engine greets every start with notes meant for programs that
+// link it from the start (and, as root, that its sandbox is off). The program
+// writes nothing on the standard error stream in normal use: those two are
+// dropped, anything else goes through.
+QtMessageHandler previousHandler = nullptr;
+
+void DropEngineStartNotes(QtMsgType type, const QMessageLogContext& context,
+                          const QString& message) {
+  if (message.startsWith(QLatin1String("Qt WebEngine seems to be initialized from a plugin")) ||
+      message.startsWith(QLatin1String("Sandboxing disabled by user"))) {
+    return;
+  }
+  if (previousHandler != nullptr) previousHandler(type, context, message);
+}
+
 RunSearch LoadModule() {
   static RunSearch run = [] {
+    previousHandler = qInstallMessageHandler(DropEngineStartNotes);
     const QString dir = platform::ExecutableDir();
     const QStringList candidates = {
         dir + QStringLiteral("/zantor-search"),

@@ -142,8 +142,11 @@ QString CompatibilityScript() {
   // The engine lays a long table out again for every piece the parser hands
   // over, so a big report took time growing with the square of its rows.
   // Held back until it has been read completely, it is laid out once.
+  // The script can also come late, when the page has been read already (the
+  // engine does not promise the moment): then there is nothing to hold back.
   var hold = null;
-  if (document.adoptedStyleSheets && window.CSSStyleSheet) {
+  var reading = document.readyState === 'loading';
+  if (reading && document.adoptedStyleSheets && window.CSSStyleSheet) {
     hold = new CSSStyleSheet();
     hold.replaceSync('body{display:none!important}');
     document.adoptedStyleSheets = document.adoptedStyleSheets.concat([hold]);
@@ -240,14 +243,17 @@ QString CompatibilityScript() {
     });
   }
 
-  if (hold) {
-    document.addEventListener('DOMContentLoaded', function () {
-      try {
-        cutIntoPieces();
-      } finally {
-        reveal();
-      }
-    });
+  function arrange() {
+    try {
+      cutIntoPieces();
+    } finally {
+      reveal();
+    }
+  }
+  if (reading) {
+    document.addEventListener('DOMContentLoaded', arrange);
+  } else if (document.adoptedStyleSheets && window.CSSStyleSheet) {
+    arrange();
   }
 })();
 )JS");

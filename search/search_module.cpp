@@ -1,6 +1,7 @@
 // The search dialog as a module of its own: the program loads it at the first
 // search, so the browser engine is not paid for at start-up.
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QOpenGLContext>
 #include <QtGlobal>
 
@@ -17,6 +18,9 @@ namespace {
 // the GL stack at every start), so the module makes it on first use.
 void EnsureShareContext() {
   if (qt_gl_global_share_context() != nullptr) return;
+  // The engine reports its GL set-up on the standard error stream at every
+  // start; the program writes nothing there in normal use.
+  QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext=false"));
   auto* context = new QOpenGLContext(qApp);
   context->create();
   qt_gl_set_global_share_context(context);
