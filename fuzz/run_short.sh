@@ -8,17 +8,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-20}
 targets=(engine_step entry_checks paste_cleaning key_table query_builder)
 
-# The compiler and its fuzzing runtime, on a machine that lacks them.
-missing=()
-for p in clang libclang-rt-14-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# The compiler and its fuzzing runtime come with the project's packages.
+bash scripts/deps.sh
 
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
