@@ -67,8 +67,13 @@ def scenario(s):
     check(not report_shown(), "the report shows before any sort button was pressed")
 
     # The filter list: a click opens it, End and Return take its last entry, 全.
+    # Keys sent before the list is open would go to the closed box, and the
+    # list opening late would then eat the click on the sort button.
+    before = set(s.popups())
     s.click(search, *at(FILTER_LIST))
+    z.wait_until("the filter list to open", lambda: set(s.popups()) - before, 10)
     s.key("End", "Return")
+    z.wait_until("the filter list to close", lambda: not (set(s.popups()) - before), 10)
     s.click(search, *at(SORT_NONE))
     z.wait_until("the report in the browser", report_shown, 20)
 

@@ -225,6 +225,19 @@ class Session:
         rc, _ = self.xdo("mousemove", "--window", wid, int(x), int(y), "click", button)
         check(rc == 0, "click at %d,%d failed" % (x, y))
 
+    def popups(self):
+        """Viewable override-redirect top-level windows: open menus and drop-down lists."""
+        root = self.x.screen().root
+        shown = []
+        for w in root.query_tree().children:
+            try:
+                a = w.get_attributes()
+            except Exception:
+                continue  # gone while we looked
+            if a.override_redirect and a.map_state == X.IsViewable:
+                shown.append(w.id)
+        return shown
+
     def geometry(self, wid):
         """(x, y, width, height) of a top-level window, from the X server."""
         w = self.x.create_resource_object("window", int(wid))
