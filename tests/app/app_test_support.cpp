@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QLineEdit>
 #include <QTest>
@@ -89,6 +91,22 @@ std::vector<QString> CalcDialogTest::BoxTexts() const {
   std::vector<QString> texts;
   for (const ShownBox& b : boxes_) texts.push_back(b.text);
   return texts;
+}
+
+void StartedDialogTest::SetUp() {
+  CalcDialogTest::SetUp();
+  d_ = Start(res::IDCANCEL);
+  entry_ = Entry(*d_);
+}
+
+void StartedDialogTest::CtrlV() { QTest::keyClick(entry_, Qt::Key_V, Qt::ControlModifier); }
+
+bool StartedDialogTest::ContextMenuOpens() {
+  QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(2, 2), entry_->mapToGlobal(QPoint(2, 2)));
+  QCoreApplication::sendEvent(entry_, &e);
+  QWidget* popup = QApplication::activePopupWidget();
+  if (popup != nullptr) popup->close();
+  return popup != nullptr;
 }
 
 }  // namespace zantor::apptest

@@ -81,4 +81,18 @@ class CalcDialogTest : public ::testing::Test {
   int choice_ = res::IDOK;
 };
 
+// A main dialog already started (history cleared), with its entry field.
+class StartedDialogTest : public CalcDialogTest {
+ protected:
+  void SetUp() override;
+
+  void CtrlV();
+  // Sends the context-menu request that follows a right press; true when the
+  // field opened its menu (closed again at once).
+  bool ContextMenuOpens();
+
+  std::unique_ptr<CCalcDlg> d_;
+  QLineEdit* entry_ = nullptr;
+};
+
 }  // namespace zantor::apptest

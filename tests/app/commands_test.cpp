@@ -23,14 +23,8 @@
 namespace zantor::apptest {
 namespace {
 
-class CommandsTest : public CalcDialogTest {
+class CommandsTest : public StartedDialogTest {
  protected:
-  void SetUp() override {
-    CalcDialogTest::SetUp();
-    d_ = Start(res::IDCANCEL);
-    entry_ = Entry(*d_);
-  }
-
   void ShowActive() {
     d_->show();
     d_->activateWindow();
@@ -54,9 +48,6 @@ class CommandsTest : public CalcDialogTest {
     EXPECT_EQ(entry_->cursorPosition(), entry_->text().size());
     EXPECT_FALSE(entry_->hasSelectedText());
   }
-
-  std::unique_ptr<CCalcDlg> d_;
-  QLineEdit* entry_ = nullptr;
 };
 
 TEST_F(CommandsTest, OperatorCyclesByButtonAndSpace) {

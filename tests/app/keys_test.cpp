@@ -13,14 +13,8 @@
 namespace zantor::apptest {
 namespace {
 
-class KeysTest : public CalcDialogTest {
+class KeysTest : public StartedDialogTest {
  protected:
-  void SetUp() override {
-    CalcDialogTest::SetUp();
-    d_ = Start(res::IDCANCEL);
-    entry_ = Entry(*d_);
-  }
-
   // The dialog shown and active, so that focus moves are real.
   void ShowActive() {
     d_->show();
@@ -47,9 +41,6 @@ class KeysTest : public CalcDialogTest {
     QKeyEvent e(type, key, modifiers, text, autoRepeat);
     QCoreApplication::sendEvent(entry_, &e);
   }
-
-  std::unique_ptr<CCalcDlg> d_;
-  QLineEdit* entry_ = nullptr;
 };
 
 TEST_F(KeysTest, FastModeStepsShowTotalLastEntryAndRows) {

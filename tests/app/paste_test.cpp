@@ -15,30 +15,10 @@ namespace {
 
 const QString kTooLong = QStringLiteral("粘贴的内容太长");
 
-class PasteTest : public CalcDialogTest {
+class PasteTest : public StartedDialogTest {
  protected:
-  void SetUp() override {
-    CalcDialogTest::SetUp();
-    d_ = Start(res::IDCANCEL);
-    entry_ = Entry(*d_);
-  }
-
   static void SetClipboard(const QString& text) { QGuiApplication::clipboard()->setText(text); }
   static QString Clipboard() { return QGuiApplication::clipboard()->text(); }
-  void CtrlV() { QTest::keyClick(entry_, Qt::Key_V, Qt::ControlModifier); }
-
-  // Sends the context-menu request that follows a right press; true when the
-  // field opened its menu (closed again at once).
-  bool ContextMenuOpens() {
-    QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(2, 2), entry_->mapToGlobal(QPoint(2, 2)));
-    QCoreApplication::sendEvent(entry_, &e);
-    QWidget* popup = QApplication::activePopupWidget();
-    if (popup != nullptr) popup->close();
-    return popup != nullptr;
-  }
-
-  std::unique_ptr<CCalcDlg> d_;
-  QLineEdit* entry_ = nullptr;
 };
 
 TEST_F(PasteTest, CtrlVInsertsTheCleanedText) {

@@ -5,19 +5,10 @@
 #include <algorithm>
 #include <string>
 
+#include "tests/search/table_rows_for_test.h"
+
 namespace zantor::search {
 namespace {
-
-store::Table Rows(std::initializer_list<std::initializer_list<const char*>> rows) {
-  store::Table t;
-  t.columns = 4;
-  t.cells = {"ID", "oP", "mdata", "re"};
-  for (const auto& row : rows) {
-    for (const char* cell : row) t.cells.emplace_back(cell);
-    ++t.rows;
-  }
-  return t;
-}
 
 const store::Table kTwoRows = Rows({{"1", "+", "0.05", "0.05"}, {"2", "*", "3", "0.15"}});
 

@@ -5,20 +5,10 @@
 #include <string>
 
 #include "app/platform/gbk.h"
+#include "tests/search/table_rows_for_test.h"
 
 namespace zantor::search {
 namespace {
-
-store::Table Rows(std::initializer_list<std::initializer_list<const char*>> rows) {
-  store::Table t;
-  t.columns = 4;
-  t.cells = {"ID", "oP", "mdata", "re"};
-  for (const auto& row : rows) {
-    for (const char* cell : row) t.cells.emplace_back(cell);
-    ++t.rows;
-  }
-  return t;
-}
 
 // The page as the browser receives it, up to the open header row. Two lines
 // end in a blank before their line feed; they are spelled out so that no
