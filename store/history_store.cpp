@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -49,6 +50,22 @@ int ClampToInt(std::int64_t v) {
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
+}
+
+// Whether a saved scale fits the saved text: a total this program shows has
+// at least one digit more than its scale (0.05 is 3 digits at scale 2, a zero
+// total is "0.00" at scale 0). Anything with more places behind the point than
+// digits, or a negative scale, was not written by us; restoring it would ask
+// the engine for as many zero digits as the scale says. A text without digits
+// (an empty field, a paste message) restores as zero whatever its scale.
+std::ptrdiff_t CountDigits(std::string_view text) {
+  return std::count_if(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool ScaleFitsText(int pos, std::string_view resu) {
+  if (pos < 0) return false;
+  const std::ptrdiff_t digits = CountDigits(resu);
+  return digits == 0 || pos <= digits;
 }
 
 // Reads (pos, resu) of the newest row of `table`, if the table exists and has one.
@@ -121,6 +138,7 @@ HistoryStore::FileKind HistoryStore::Classify(const sql::Connection& db) {
 SavedTotal HistoryStore::RestoreLastTotal() {
   SavedTotal out;
   carried_.reset();
+  notOurs_ = false;
   if (!FileExists(dbPath_)) return out;  // first run: nothing to restore
 
   sql::Connection db;
@@ -151,7 +169,16 @@ SavedTotal HistoryStore::RestoreLastTotal() {
   out.found =
       ReadNewestTotal(db, "SELECT pos,resu FROM liveTotal ORDER BY rowid DESC LIMIT 1;", &out) ||
       ReadNewestTotal(db, "SELECT pos,resu FROM resul ORDER BY rowid DESC LIMIT 1;", &out);
+  if (out.found && !ScaleFitsText(out.pos, out.resu)) {
+    // Left alone like any other file that is not ours; the open that follows
+    // does not take it over either.
+    notOurs_ = true;
+    out = SavedTotal{};
+    out.notice = Report(Notice::kDamagedFile);
+    return out;
+  }
   if (out.found) {
+    if (CountDigits(out.resu) == 0) out.pos = 0;  // zero at any scale is zero
     carried_ = Carried{out.pos, out.resu};
   } else {
     out.pos = 0;
@@ -182,6 +209,7 @@ void HistoryStore::FinalizeStatements() noexcept {
 Notice HistoryStore::OpenHistoryDatabase() {
   CloseHistoryDatabase();
   std::optional<Carried> carried = std::exchange(carried_, std::nullopt);
+  if (notOurs_) return Report(Notice::kDamagedFile);
   if (db_.Open(dbPath_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) != SQLITE_OK) {
     return Report(Notice::kHistoryUnavailable);
   }
@@ -374,6 +402,7 @@ void HistoryStore::DeleteHistoryFile() {
   CloseHistoryDatabase();
   carried_.reset();
   unsaved_ = false;
+  notOurs_ = false;
   for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
     ::unlink((dbPath_ + suffix).c_str());
   }

@@ -82,8 +82,9 @@ class HistoryStore {
   // Reads the last saved total (the newest one a killed run left behind, if
   // any) and closes the file again. Never deletes or creates the file:
   // - no file: found == false (the field shows "0.00");
-  // - a file that is not ours (garbage, or a foreign SQLite database):
-  //   found == false and notice == kDamagedFile;
+  // - a file that is not ours (garbage, a foreign SQLite database, or a
+  //   saved scale its text cannot carry): found == false and notice ==
+  //   kDamagedFile, and OpenHistoryDatabase will not open it;
   // - a file that cannot be opened at all: openFailed == true, one line
   //   "Can't open database: ..." on standard error, notice == kHistoryUnavailable.
   // A total found here is carried by the next OpenHistoryDatabase into the live
@@ -168,6 +169,9 @@ class HistoryStore {
   Notice reported_ = Notice::kNone;
   bool unsaved_ = false;  // a step or total since the last save was not saved
   bool damaged_ = false;  // SQLite found the open file damaged
+  // The restore found the file at dbPath_ not to be a history of ours; the
+  // open leaves it alone until it is cleared.
+  bool notOurs_ = false;
   dev_t fileDevice_ = 0;  // identity of the file that was opened
   ino_t fileInode_ = 0;
   long long knownSize_ = 0;  // its length when last looked at
