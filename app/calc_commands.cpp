@@ -113,7 +113,7 @@ void CCalcDlg::OnClearAll() {
   SetDlgItemText(1001, QStringLiteral("0.00"));
   store_->DeleteHistoryFile();
   engine::ZeroResult(state_);
-  ReportStoreNotice(store_->OpenHistoryDatabase());
+  OpenHistory();
   FocusEntryField();
 }
 

@@ -91,7 +91,7 @@ void CCalcDlg::OnInitDialog(const QString& executableDir) {
   ItemAs<QRadioButton>(1002)->setChecked(true);
   SetUpToolTip();
 
-  ReportStoreNotice(store_->OpenHistoryDatabase());
+  OpenHistory();
   UpdateData(true);
   ItemAs<QLineEdit>(1000)->setFocus();
 }
@@ -103,6 +103,13 @@ void CCalcDlg::SetUpToolTip() {
   tip.setColor(QPalette::ToolTipBase, Qt::white);
   tip.setColor(QPalette::ToolTipText, Qt::black);
   QToolTip::setPalette(tip);
+}
+
+void CCalcDlg::OpenHistory() {
+  const store::Notice notice = store_->OpenHistoryDatabase();
+  // Recording works again: a later loss is a new one, and is told.
+  if (store_->isOpen()) toldUnrecorded_ = false;
+  ReportStoreNotice(notice);
 }
 
 void CCalcDlg::ReportStoreNotice(store::Notice notice) {

@@ -77,6 +77,8 @@ class CCalcDlg : public platform::TemplateDialog, public input::EntryCommands {
   void Shutdown();
   void OpenSearch();
   void SaveTotal();
+  // Opens the history and tells the user when steps will not be recorded.
+  void OpenHistory();
   void ReportStoreNotice(store::Notice notice);
   void SetUpToolTip();
 

@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/messages.h"
@@ -113,6 +114,33 @@ TEST_F(HistoryFileTest, GarbageOverTheFileBetweenSteps) {
     EXPECT_EQ(Query(db_, "SELECT mdata FROM MyData;"),
               (std::vector<std::vector<std::string>>{{"0.07"}}));
   }
+}
+
+// A loss of recording is told each time it happens: after a damaged file was
+// reported and 清除数据 opened a sound one, that one being replaced later is
+// told again.
+TEST_F(HistoryFileTest, ASecondLossInOneRunIsToldToo) {
+  WriteBytes(db_, Garbage(4096));
+  auto d = StartKeep();
+  auto damagedBoxes = [this] {
+    const std::vector<QString> texts = BoxTexts();
+    return std::count(texts.begin(), texts.end(), app::kDamagedHistory);
+  };
+  ASSERT_EQ(damagedBoxes(), 1);
+  yesNo_ = res::IDYES;
+  d->OnClearAll();
+  ASSERT_TRUE(d->historyStore()->isOpen());
+  Step(*d, QStringLiteral("1"));
+  EXPECT_EQ(Query(db_, "SELECT mdata FROM MyData;"),
+            (std::vector<std::vector<std::string>>{{"0.01"}}));
+
+  WriteBytes(db_ + ".new", Garbage(static_cast<size_t>(FileSize(db_))));
+  ASSERT_EQ(::rename((db_ + ".new").c_str(), db_.c_str()), 0);
+  Step(*d, QStringLiteral("2"));
+  d->OnFind();
+  EXPECT_EQ(damagedBoxes(), 2);
+  d->close();
+  EXPECT_EQ(damagedBoxes(), 2) << "told once for this loss";
 }
 
 // Cut to half its length: the steps still show, the next save says the
