@@ -33,6 +33,7 @@ constexpr char kWriteLive[] = "INSERT OR REPLACE INTO liveTotal(rowid,pos,resu) 
 constexpr char kClearLive[] = "DELETE FROM liveTotal;";
 
 constexpr std::array<std::string_view, 5> kMyDataColumns = {"ID", "oP", "fdata", "mdata", "re"};
+constexpr std::array<std::string_view, 2> kLiveColumns = {"pos", "resu"};
 
 bool SameNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -102,37 +103,61 @@ Notice HistoryStore::Report(Notice notice) {
   return notice;
 }
 
+HistoryStore::FileKind HistoryStore::FailureKind(int rc) {
+  return rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT ? FileKind::kForeign : FileKind::kUnreadable;
+}
+
 HistoryStore::FileKind HistoryStore::Classify(const sql::Connection& db) {
   // Reading the schema is the first read of the file: a file that is not a
   // database fails here with SQLITE_NOTADB (or SQLITE_CORRUPT).
-  auto failure = [](int rc) {
-    return rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT ? FileKind::kForeign : FileKind::kUnreadable;
-  };
+  const auto failure = FailureKind;
   sql::Statement s;
   int rc = s.Prepare(db.get(), "SELECT type,name FROM sqlite_master;");
   if (rc != SQLITE_OK) return failure(rc);
   bool empty = true;
   bool haveMyData = false;
+  bool haveLive = false;
   while ((rc = s.Step()) == SQLITE_ROW) {
     empty = false;
-    if (s.ColumnText(0) == "table" && SameNoCase(s.ColumnText(1), "MyData")) haveMyData = true;
+    const std::string_view type = s.ColumnText(0);
+    const std::string_view name = s.ColumnText(1);
+    if (type == "table" && SameNoCase(name, "MyData")) haveMyData = true;
+    if (type != "trigger" && SameNoCase(name, "liveTotal")) {
+      // A view or an index of that name blocks our table as surely as a
+      // table of another shape does.
+      if (type != "table") return FileKind::kForeign;
+      haveLive = true;
+    }
   }
   if (rc != SQLITE_DONE) return failure(rc);
   s.Finalize();
   if (empty) return FileKind::kOurs;  // an empty SQLite file (or a new one)
   if (!haveMyData) return FileKind::kForeign;
 
-  rc = s.Prepare(db.get(), "PRAGMA table_info(MyData);");
-  if (rc != SQLITE_OK) return failure(rc);
+  if (const FileKind k = CheckColumns(db, "MyData", kMyDataColumns); k != FileKind::kOurs) return k;
+  // Every step writes the live total by rowid: a live table of any other
+  // shape (an older or a foreign file) would make every save fail.
+  if (haveLive) {
+    if (const FileKind k = CheckColumns(db, "liveTotal", kLiveColumns); k != FileKind::kOurs) {
+      return k;
+    }
+    if (s.Prepare(db.get(), "SELECT rowid FROM liveTotal;") != SQLITE_OK) return FileKind::kForeign;
+  }
+  return FileKind::kOurs;
+}
+
+HistoryStore::FileKind HistoryStore::CheckColumns(const sql::Connection& db, const char* table,
+                                                  std::span<const std::string_view> columns) {
+  sql::Statement s;
+  int rc = s.Prepare(db.get(), std::string("PRAGMA table_info(") + table + ");");
+  if (rc != SQLITE_OK) return FailureKind(rc);
   size_t n = 0;
   while ((rc = s.Step()) == SQLITE_ROW) {
-    if (n >= kMyDataColumns.size() || !SameNoCase(s.ColumnText(1), kMyDataColumns[n])) {
-      return FileKind::kForeign;
-    }
+    if (n >= columns.size() || !SameNoCase(s.ColumnText(1), columns[n])) return FileKind::kForeign;
     ++n;
   }
-  if (rc != SQLITE_DONE) return failure(rc);
-  return n == kMyDataColumns.size() ? FileKind::kOurs : FileKind::kForeign;
+  if (rc != SQLITE_DONE) return FailureKind(rc);
+  return n == columns.size() ? FileKind::kOurs : FileKind::kForeign;
 }
 
 SavedTotal HistoryStore::RestoreLastTotal() {

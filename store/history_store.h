@@ -15,7 +15,9 @@
 #include <sys/types.h>
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/step.h"
@@ -133,6 +135,11 @@ class HistoryStore {
  private:
   enum class FileKind { kOurs, kForeign, kUnreadable };
   static FileKind Classify(const sql::Connection& db);
+  // What a failure to read the schema says about the file.
+  static FileKind FailureKind(int rc);
+  // Whether `table` has exactly these columns, in this order.
+  static FileKind CheckColumns(const sql::Connection& db, const char* table,
+                               std::span<const std::string_view> columns);
   Notice Report(Notice notice);
   void PrepareStatements();
   void FinalizeStatements() noexcept;

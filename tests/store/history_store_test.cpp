@@ -468,6 +468,47 @@ TEST(HistoryStore, ForeignMyDataIsNotOurs) {
   EXPECT_EQ(store.OpenHistoryDatabase(), Notice::kDamagedFile);
 }
 
+// A live-total table the store cannot write (another shape, not a rowid
+// table, not a table at all) would fail every save: such a file is damaged,
+// reported at the restore and at the open, and left exactly as it is.
+TEST(HistoryStore, ALiveTotalOfAnotherShapeIsNotOurs) {
+  const char* const shapes[] = {
+      "CREATE TABLE liveTotal(total TEXT);",
+      "CREATE TABLE liveTotal(pos INTEGER,resu TEXT,at TEXT);",
+      "CREATE TABLE LIVETOTAL(resu TEXT,pos INTEGER);",
+      "CREATE TABLE liveTotal(pos INTEGER PRIMARY KEY,resu TEXT) WITHOUT ROWID;",
+      "CREATE VIEW liveTotal AS SELECT 1 AS pos,'1' AS resu;",
+  };
+  for (const char* shape : shapes) {
+    SCOPED_TRACE(shape);
+    TempDir dir;
+    const std::string path = DatabasePath(dir.path());
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    const std::string sql =
+        "CREATE TABLE MyData(ID INTEGER PRIMARY KEY,oP CHAR(1),fdata REAL,mdata VARCHAR(55),re "
+        "TEXT);CREATE TABLE resul(pos INTEGER,resu TEXT);INSERT INTO resul VALUES(2,'12.39');" +
+        std::string(shape);
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    const std::string before = ReadFile(path);
+
+    HistoryStore store(path);
+    const SavedTotal saved = store.RestoreLastTotal();
+    EXPECT_FALSE(saved.found);
+    EXPECT_EQ(saved.notice, Notice::kDamagedFile);
+    store.OpenHistoryDatabase();
+    EXPECT_FALSE(store.isOpen());
+    store.RecordStep(Row('+', "1", "1", "1"), 0);
+    EXPECT_EQ(store.SaveLastTotal(0, "1"), Notice::kNone);
+    store.CloseHistoryDatabase();
+    EXPECT_TRUE(ReadFile(path) == before) << "the file is left as it was";
+
+    HistoryStore clearing(path);
+    EXPECT_EQ(clearing.OpenHistoryDatabase(), Notice::kDamagedFile);
+  }
+}
+
 TEST(HistoryStore, EmptySqliteFileAndTheOriginalProgramsFileAreOurs) {
   TempDir dir;
   const std::string path = DatabasePath(dir.path());
