@@ -111,7 +111,7 @@ void CCalcDlg::OnClearAll() {
   engine::ReleaseChains(state_);
   store_->CloseHistoryDatabase();
   SetDlgItemText(1001, QStringLiteral("0.00"));
-  store_->DeleteHistoryFile();
+  ClearHistoryFile();
   engine::ZeroResult(state_);
   OpenHistory();
   FocusEntryField();

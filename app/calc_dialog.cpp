@@ -64,7 +64,7 @@ void CCalcDlg::OnInitDialog(const QString& executableDir) {
     if (store_->NeedsSizeQuestion() &&
         platform::MessageBox(this, kTooMuchData,
                              platform::MB_YESNO | platform::MB_ICONINFORMATION) == res::IDYES) {
-      store_->DeleteHistoryFile();
+      ClearHistoryFile();
     }
     const store::SavedTotal saved = store_->RestoreLastTotal();
     if (saved.found) {
@@ -76,7 +76,7 @@ void CCalcDlg::OnInitDialog(const QString& executableDir) {
     ReportStoreNotice(saved.notice);
   } else {
     SetDlgItemText(1001, QStringLiteral("0.00"));
-    store_->DeleteHistoryFile();
+    ClearHistoryFile();
   }
 
   const QScreen* screen = QGuiApplication::primaryScreen();
@@ -103,6 +103,14 @@ void CCalcDlg::SetUpToolTip() {
   tip.setColor(QPalette::ToolTipBase, Qt::white);
   tip.setColor(QPalette::ToolTipText, Qt::black);
   QToolTip::setPalette(tip);
+}
+
+void CCalcDlg::ClearHistoryFile() {
+  const std::string aside = store_->DeleteHistoryFile();
+  if (!aside.empty()) {
+    platform::MessageBox(this, kMovedAside.arg(QString::fromStdString(aside)),
+                         MB_OK | platform::MB_ICONINFORMATION);
+  }
 }
 
 void CCalcDlg::OpenHistory() {

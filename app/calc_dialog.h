@@ -79,6 +79,8 @@ class CCalcDlg : public platform::TemplateDialog, public input::EntryCommands {
   void SaveTotal();
   // Opens the history and tells the user when steps will not be recorded.
   void OpenHistory();
+  // Deletes the history file, or tells where a file that was not ours went.
+  void ClearHistoryFile();
   void ReportStoreNotice(store::Notice notice);
   void SetUpToolTip();
 

@@ -20,5 +20,9 @@ inline const QString kHistoryUnavailable =
 inline const QString kDamagedHistory = QStringLiteral(
     "历史数据文件已损坏或不是本程序的文件，\n这次的运算步骤不会被记录。\n"
     "如要重新开始记录，请在启动时选择“清除上次数据”。");
+// Our own: clearing found a file that is not a history of ours; %1 is where
+// it now is.
+inline const QString kMovedAside =
+    QStringLiteral("原来的历史数据文件已损坏或不是本程序的文件，\n没有删除，已改名为：\n%1");
 
 }  // namespace zantor::app

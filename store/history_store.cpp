@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <string_view>
 #include <utility>
 
@@ -160,47 +162,47 @@ HistoryStore::FileKind HistoryStore::CheckColumns(const sql::Connection& db, con
   return n == columns.size() ? FileKind::kOurs : FileKind::kForeign;
 }
 
+HistoryStore::FileKind HistoryStore::Examine(SavedTotal* out, std::string* error) const {
+  sql::Connection db;
+  if (db.Open(dbPath_, SQLITE_OPEN_READWRITE, error) != SQLITE_OK) return FileKind::kUnreadable;
+  // The open that follows uses the -wal file as it is: checkpointing it here
+  // (with its fsyncs) would only slow the start after a killed run.
+  sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  const FileKind kind = Classify(db);
+  if (kind == FileKind::kUnreadable) error->assign(sqlite3_errmsg(db.get()));
+  if (kind != FileKind::kOurs) return kind;
+  // A killed run leaves its last total in the live row; a clean save clears
+  // it, and then the last row of `resul` is the saved total.
+  out->found =
+      ReadNewestTotal(db, "SELECT pos,resu FROM liveTotal ORDER BY rowid DESC LIMIT 1;", out) ||
+      ReadNewestTotal(db, "SELECT pos,resu FROM resul ORDER BY rowid DESC LIMIT 1;", out);
+  if (out->found && !ScaleFitsText(out->pos, out->resu)) return FileKind::kForeign;
+  return FileKind::kOurs;
+}
+
 SavedTotal HistoryStore::RestoreLastTotal() {
   SavedTotal out;
   carried_.reset();
   notOurs_ = false;
   if (!FileExists(dbPath_)) return out;  // first run: nothing to restore
 
-  sql::Connection db;
   std::string error;
-  if (db.Open(dbPath_, SQLITE_OPEN_READWRITE, &error) != SQLITE_OK) {
-    std::fprintf(stderr, "Can't open database: %s\n", error.c_str());
-    out.openFailed = true;
-    out.notice = Report(Notice::kHistoryUnavailable);
-    return out;  // the file is not deleted: it may hold the user's history
-  }
-  // The open that follows uses the -wal file as it is: checkpointing it here
-  // (with its fsyncs) would only slow the start after a killed run.
-  sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-  switch (Classify(db)) {
+  switch (Examine(&out, &error)) {
     case FileKind::kOurs:
       break;
     case FileKind::kForeign:
+      // Left alone; the open that follows does not take it over either.
+      notOurs_ = true;
+      out = SavedTotal{};
       out.notice = Report(Notice::kDamagedFile);
       return out;
     case FileKind::kUnreadable:
-      std::fprintf(stderr, "Can't open database: %s\n", sqlite3_errmsg(db.get()));
+      // The file is not deleted: it may hold the user's history.
+      std::fprintf(stderr, "Can't open database: %s\n", error.c_str());
+      out = SavedTotal{};
       out.openFailed = true;
       out.notice = Report(Notice::kHistoryUnavailable);
       return out;
-  }
-  // A killed run leaves its last total in the live row; a clean save clears
-  // it, and then the last row of `resul` is the saved total.
-  out.found =
-      ReadNewestTotal(db, "SELECT pos,resu FROM liveTotal ORDER BY rowid DESC LIMIT 1;", &out) ||
-      ReadNewestTotal(db, "SELECT pos,resu FROM resul ORDER BY rowid DESC LIMIT 1;", &out);
-  if (out.found && !ScaleFitsText(out.pos, out.resu)) {
-    // Left alone like any other file that is not ours; the open that follows
-    // does not take it over either.
-    notOurs_ = true;
-    out = SavedTotal{};
-    out.notice = Report(Notice::kDamagedFile);
-    return out;
   }
   if (out.found) {
     if (CountDigits(out.resu) == 0) out.pos = 0;  // zero at any scale is zero
@@ -247,6 +249,7 @@ Notice HistoryStore::OpenHistoryDatabase() {
       break;
     case FileKind::kForeign:
       db_.Close();
+      notOurs_ = true;
       return Report(Notice::kDamagedFile);
     case FileKind::kUnreadable:
       db_.Close();
@@ -389,6 +392,7 @@ Notice HistoryStore::SaveLastTotal(int accScale, const std::string& resultText) 
     const bool replaced = state == FileState::kReplaced;
     Abandon(replaced);
     unsaved_ = false;
+    notOurs_ = true;
     return Report(Notice::kDamagedFile);
   }
   Notice notice = Notice::kNone;
@@ -416,6 +420,7 @@ void HistoryStore::CloseHistoryDatabase() noexcept {
   if (!db_) return;
   if (CheckFile() == FileState::kReplaced) {
     Abandon(true);
+    notOurs_ = true;
     return;
   }
   if (db_.InTransaction()) commit_.Run();
@@ -423,14 +428,51 @@ void HistoryStore::CloseHistoryDatabase() noexcept {
   db_.Close();
 }
 
-void HistoryStore::DeleteHistoryFile() {
+std::string HistoryStore::DeleteHistoryFile() {
   CloseHistoryDatabase();
   carried_.reset();
   unsaved_ = false;
-  notOurs_ = false;
+  if (!notOurs_ && FileExists(dbPath_)) {
+    SavedTotal ignored;
+    std::string error;
+    notOurs_ = Examine(&ignored, &error) == FileKind::kForeign;
+  }
+  if (notOurs_) {
+    std::string aside = MoveAside();
+    // Should it stay where it is, the next open still leaves it alone.
+    if (!aside.empty()) notOurs_ = false;
+    return aside;
+  }
   for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
     ::unlink((dbPath_ + suffix).c_str());
   }
+  return {};
+}
+
+std::string HistoryStore::MoveAside() const {
+  const std::filesystem::path path(dbPath_);
+  char stamp[32] = {};
+  const std::time_t now = std::time(nullptr);
+  struct tm local {};
+  if (::localtime_r(&now, &local) == nullptr ||
+      std::strftime(stamp, sizeof stamp, "-%Y%m%d-%H%M%S", &local) == 0) {
+    return {};
+  }
+  const std::string stem = path.stem().string() + stamp;
+  const std::string extension = path.extension().string();
+  for (int n = 1; n < 100; ++n) {
+    const std::string name = stem + (n > 1 ? "-" + std::to_string(n) : "") + extension;
+    const std::string aside = (path.parent_path() / name).string();
+    if (FileExists(aside)) continue;
+    if (::rename(dbPath_.c_str(), aside.c_str()) != 0) return {};
+    // Its log and journal go with it: they may hold the other program's
+    // latest writes.
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+      ::rename((dbPath_ + suffix).c_str(), (aside + suffix).c_str());
+    }
+    return aside;
+  }
+  return {};
 }
 
 Table HistoryStore::Query(const std::string& sql) {

@@ -119,8 +119,12 @@ class HistoryStore {
   // Commits whatever the open transaction holds, then closes.
   void CloseHistoryDatabase() noexcept;
   // Closes the connection if it is open, then removes the file with its
-  // -wal, -shm and -journal side files.
-  void DeleteHistoryFile();
+  // -wal, -shm and -journal side files. A file that is not a history of ours
+  // (found so in this run, or now) is not deleted but renamed, in the same
+  // folder, to its name with the date and time added (QorvelDb-20240131-
+  // 235959.db), side files included; the new path is returned, and an
+  // empty text when the file was deleted or there was none.
+  std::string DeleteHistoryFile();
 
   // Batch path (zantor-tape): inserts the row into the open transaction
   // without committing and without touching the live row. The row becomes
@@ -135,6 +139,12 @@ class HistoryStore {
  private:
   enum class FileKind { kOurs, kForeign, kUnreadable };
   static FileKind Classify(const sql::Connection& db);
+  // Looks at the file on a connection of its own, never creating it: kForeign
+  // also for a history whose saved scale its text cannot carry. *out gets the
+  // saved total of a history of ours, *error SQLite's word on an unreadable one.
+  FileKind Examine(SavedTotal* out, std::string* error) const;
+  // Renames the file and its side files aside; the new path, or "" on failure.
+  std::string MoveAside() const;
   // What a failure to read the schema says about the file.
   static FileKind FailureKind(int rc);
   // Whether `table` has exactly these columns, in this order.
@@ -176,8 +186,9 @@ class HistoryStore {
   Notice reported_ = Notice::kNone;
   bool unsaved_ = false;  // a step or total since the last save was not saved
   bool damaged_ = false;  // SQLite found the open file damaged
-  // The restore found the file at dbPath_ not to be a history of ours; the
-  // open leaves it alone until it is cleared.
+  // The file at dbPath_ was found not to be a history of ours (damaged,
+  // foreign, or replaced); the open leaves it alone and clearing moves it
+  // aside.
   bool notOurs_ = false;
   dev_t fileDevice_ = 0;  // identity of the file that was opened
   ino_t fileInode_ = 0;

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -192,6 +193,76 @@ TEST_F(StartupTest, ASavedScaleTheTextCannotCarryIsADamagedFile) {
   }
 }
 
+// Clearing never deletes a file that is not a history of ours: at start-up
+// (found so now), and by 清除数据 after it was reported damaged, it is renamed
+// beside itself with the date and time, whole, and the user is told where.
+// A history of ours is deleted as before.
+TEST_F(StartupTest, ClearingMovesAFileThatIsNotOursAside) {
+  const QDir folder(dir_.path());
+  auto asideFiles = [&folder] {
+    return folder.entryList({QStringLiteral("QorvelDb-*")}, QDir::Files, QDir::Name);
+  };
+  auto readAll = [](const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  };
+  const QRegularExpression asideName(QStringLiteral("^QorvelDb-\\d{8}-\\d{6}(-\\d+)?\\.db$"));
+
+  // Another program's database, cleared at start-up.
+  {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(DbPath().toStdString().c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE users(name TEXT);INSERT INTO users VALUES('ann');",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+  }
+  const QByteArray foreign = readAll(DbPath());
+  auto d = Start(res::IDCANCEL);
+  QStringList aside = asideFiles();
+  ASSERT_EQ(aside.size(), 1);
+  EXPECT_TRUE(asideName.match(aside[0]).hasMatch()) << aside[0].toStdString();
+  const QString firstAside = folder.filePath(aside[0]);
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{app::kMovedAside.arg(firstAside)});
+  EXPECT_EQ(boxes_[0].flags, platform::MB_OK | platform::MB_ICONINFORMATION);
+  EXPECT_EQ(readAll(firstAside), foreign);
+  EXPECT_EQ(Result(*d), QStringLiteral("0.00"));
+  EXPECT_EQ(MyDataRows(), 0) << "a fresh history in its place";
+  d->close();
+
+  // Garbage reported at a keep start, then cleared with 清除数据.
+  boxes_.clear();
+  QByteArray garbage(5000, '\x5a');
+  {
+    QFile f(DbPath());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(garbage);
+  }
+  auto keep = Start(res::IDOK);
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{app::kDamagedHistory});
+  yesNo_ = res::IDYES;
+  keep->OnClearAll();
+  aside = asideFiles();
+  ASSERT_EQ(aside.size(), 2);
+  aside.removeOne(QFileInfo(firstAside).fileName());
+  const QString secondAside = folder.filePath(aside[0]);
+  EXPECT_EQ(BoxTexts(), (std::vector<QString>{app::kDamagedHistory, app::kClearAllQuestion,
+                                              app::kMovedAside.arg(secondAside)}));
+  EXPECT_EQ(readAll(secondAside), garbage);
+  EXPECT_EQ(readAll(firstAside), foreign);
+  TypeText(Entry(*keep), QStringLiteral("5"));
+  PressEnter(Entry(*keep));
+  EXPECT_EQ(MyDataRows(), 1) << "recording again";
+  keep->close();
+
+  // Our own history: deleted, nothing moved aside.
+  boxes_.clear();
+  auto ours = Start(res::IDCANCEL);
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(asideFiles().size(), 2);
+  EXPECT_EQ(MyDataRows(), 0);
+}
+
 TEST_F(StartupTest, ClearDeletesTheHistory) {
   MakeHistory();
   auto d = Start(res::IDCANCEL);
@@ -271,11 +342,17 @@ TEST_F(StartupTest, LargeGarbageFileIsReportedAndLeftAlone) {
   EXPECT_EQ(boxes_.size(), 2u) << boxes_.back().text.toStdString();
   EXPECT_EQ(QFileInfo(DbPath()).size(), 41 * kMiB);
 
-  // Answering Yes to the size question replaces it with a fresh history.
+  // Answering Yes to the size question puts a fresh history in its place;
+  // the file itself is moved aside, not deleted.
   boxes_.clear();
   yesNo_ = res::IDYES;
   auto fresh = Start(res::IDOK);
-  EXPECT_EQ(BoxTexts(), std::vector<QString>{app::kTooMuchData});
+  const QFileInfoList aside =
+      QDir(dir_.path()).entryInfoList({QStringLiteral("QorvelDb-*.db")}, QDir::Files);
+  ASSERT_EQ(aside.size(), 1);
+  EXPECT_EQ(BoxTexts(),
+            (std::vector<QString>{app::kTooMuchData, app::kMovedAside.arg(aside[0].filePath())}));
+  EXPECT_EQ(aside[0].size(), 41 * kMiB);
   EXPECT_EQ(Result(*fresh), QStringLiteral("0.00"));
   EXPECT_EQ(MyDataRows(), 0);
 }

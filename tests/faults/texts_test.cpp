@@ -93,12 +93,20 @@ class TextsTest : public CalcDialogTest {
     d->SetSearchRunner([](QWidget*, store::HistoryStore&, const QString&) { return false; });
     return d;
   }
+  // The one file a clear moved aside in `folder`.
+  static QString MovedAside(const QString& folder) {
+    const QStringList names = QDir(folder).entryList({QStringLiteral("QorvelDb-*")}, QDir::Files);
+    return names.size() == 1 ? QDir(folder).filePath(names[0]) : QString();
+  }
   static void Refused(const QString& entry) {
     TextsTest* t = current_;
     auto d = t->Fresh();
     Entry(*d)->setText(entry);
     PressEnter(Entry(*d));
   }
+
+  // What a text's %1 stands for, set by the case that shows it.
+  QString argument_;
 
  protected:
   std::vector<std::unique_ptr<QTemporaryDir>> folders_;
@@ -190,6 +198,14 @@ TEST_F(TextsTest, EveryMessageBoxAsShown) {
          t.Fresh(res::IDOK, folder);
          qputenv("XDG_DATA_HOME", oldDataHome);
        }},
+      {"moved aside", "原来的历史数据文件已损坏或不是本程序的文件，\n没有删除，已改名为：\n%1",
+       MB_OK | MB_ICONINFORMATION, QMessageBox::Information, kOk,
+       [](TextsTest& t) {
+         const QString folder = t.Folder();
+         WriteBytes((folder + QStringLiteral("/QorvelDb.db")).toStdString(), "not a history\n");
+         t.Fresh(res::IDCANCEL, folder);
+         t.argument_ = MovedAside(folder);
+       }},
   };
 
   for (const BoxCase& c : cases) {
@@ -197,9 +213,14 @@ TEST_F(TextsTest, EveryMessageBoxAsShown) {
     // Through the hook: the text and the flags the program asks for.
     boxes_.clear();
     yesNo_ = res::IDNO;
+    argument_.clear();
     c.show(*this);
+    auto expected = [this, &c] {
+      const QString text = QString::fromUtf8(c.text);
+      return text.contains(QLatin1String("%1")) ? text.arg(argument_) : text;
+    };
     ASSERT_FALSE(boxes_.empty());
-    EXPECT_EQ(boxes_[0].text, QString::fromUtf8(c.text));
+    EXPECT_EQ(boxes_[0].text, expected());
     EXPECT_EQ(boxes_[0].flags, c.flags);
 
     // For real: what the toolkit draws.
@@ -209,7 +230,7 @@ TEST_F(TextsTest, EveryMessageBoxAsShown) {
       c.show(*this);
       ASSERT_FALSE(watcher.seen.empty());
       const RealBox& b = watcher.seen[0];
-      EXPECT_EQ(b.text, QString::fromUtf8(c.text));
+      EXPECT_EQ(b.text, expected());
       EXPECT_EQ(b.caption, QString::fromUtf8(kBoxCaption));
       EXPECT_EQ(b.icon, c.icon);
       EXPECT_EQ(b.buttons, c.buttons);

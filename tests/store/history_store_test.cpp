@@ -421,6 +421,40 @@ TEST(HistoryStore, DamagedFileIsReportedAndLeftUntouched) {
   EXPECT_TRUE(second.isOpen());
 }
 
+// Another program's database in WAL mode, its latest rows still in its -wal:
+// clearing moves the file and its log together, so that nothing it wrote is
+// lost; a second clear in the same second gets a name of its own.
+TEST(HistoryStore, ClearingMovesAForeignFileAsideWithItsLog) {
+  TempDir dir;
+  const std::string path = DatabasePath(dir.path());
+  std::vector<std::string> aside;
+  for (const char* name : {"ann", "bob"}) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    const std::string sql =
+        "PRAGMA journal_mode=WAL;CREATE TABLE users(name TEXT);"
+        "INSERT INTO users VALUES('" +
+        std::string(name) + "');";
+    ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    ASSERT_TRUE(Exists(path + "-wal"));
+
+    HistoryStore store(path);
+    aside.push_back(store.DeleteHistoryFile());
+    ASSERT_FALSE(aside.back().empty());
+    EXPECT_EQ(aside.back().substr(0, dir.path().size() + 10), dir.path() + "/QorvelDb-");
+    EXPECT_FALSE(Exists(path));
+    EXPECT_FALSE(Exists(path + "-wal"));
+    EXPECT_EQ(Peek(aside.back()).Rows("SELECT name FROM users;"),
+              (std::vector<std::vector<std::string>>{{name}}));
+    EXPECT_EQ(store.OpenHistoryDatabase(), Notice::kNone);
+    EXPECT_TRUE(store.isOpen());
+    store.DeleteHistoryFile();
+  }
+  EXPECT_NE(aside[0], aside[1]);
+}
+
 TEST(HistoryStore, ShortGarbageIsDamagedToo) {
   TempDir dir;
   const std::string path = DatabasePath(dir.path());
