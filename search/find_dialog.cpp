@@ -141,6 +141,10 @@ bool CFindDlg::ExportTo(const QString& path) {
   // Written aside and renamed into place: a failed write never leaves a
   // half-written file, and the old one survives it.
   QSaveFile file(path);
+  // A folder where the user may not make files (shared, or mounted from
+  // elsewhere) can still hold a file the user may write: that one is then
+  // written in place, at the cost of the old contents on a failed write.
+  file.setDirectWriteFallback(true);
   if (!file.open(QIODevice::WriteOnly)) {
     platform::MessageBox(this, kCannotWrite.arg(path), platform::MB_OK | platform::MB_ICONWARNING);
     return false;

@@ -1,5 +1,10 @@
 // Export from the real dialog: the bytes on disk for each layout, the save
 // dialog's extension rule, and what happens when the file cannot be written.
+#include <linux/capability.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -163,6 +168,61 @@ TEST_F(ExportTest, AnUnwritablePathShowsAMessageAndLeavesEverythingAsItWas) {
     if (!name.startsWith(QStringLiteral("QorvelDb.db"))) stray << name;
   }
   EXPECT_EQ(stray, QStringList());
+}
+
+// Root's override of permission bits, off for this thread while it lives, so
+// that a folder without write permission refuses us as it refuses a user.
+class NoPermissionOverride {
+ public:
+  NoPermissionOverride() {
+    header_.version = _LINUX_CAPABILITY_VERSION_3;
+    if (::syscall(SYS_capget, &header_, saved_) != 0) return;
+    __user_cap_data_struct lowered[2] = {saved_[0], saved_[1]};
+    lowered[0].effective &=
+        ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+    active_ = ::syscall(SYS_capset, &header_, lowered) == 0;
+  }
+  ~NoPermissionOverride() {
+    if (active_) ::syscall(SYS_capset, &header_, saved_);
+  }
+  NoPermissionOverride(const NoPermissionOverride&) = delete;
+  NoPermissionOverride& operator=(const NoPermissionOverride&) = delete;
+
+ private:
+  __user_cap_header_struct header_{};
+  __user_cap_data_struct saved_[2] = {};
+  bool active_ = false;
+};
+
+// A file the user may write, in a folder where no new file can be made (a
+// shared folder, a mounted share): the file is written in place. A new file
+// there still cannot be made, and says so.
+TEST_F(ExportTest, AWritableFileInAFolderThatIsNotIsWrittenInPlace) {
+  RecordTwoSteps();
+  auto dialog = Open(QStringLiteral("0.15"));
+  Select(*dialog, QStringLiteral("*"));
+  const QString folder = path("locked");
+  ASSERT_TRUE(QDir().mkdir(folder));
+  const QString target = folder + QStringLiteral("/rows.csv");
+  {
+    QFile f(target);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(10000, 'x'));
+  }
+  ASSERT_EQ(::chmod(folder.toLocal8Bit().constData(), 0555), 0);
+  {
+    NoPermissionOverride asAUser;
+    EXPECT_TRUE(dialog->ExportTo(target));
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_FALSE(dialog->ExportTo(folder + QStringLiteral("/new.csv")));
+    EXPECT_EQ(boxes_.size(), 1u);
+  }
+  ::chmod(folder.toLocal8Bit().constData(), 0755);
+  EXPECT_EQ(ReadAll(target), Gbk(QStringLiteral("序号,操作,数据,每一步结果\r\n"
+                                                "2,*,\"3\",\"0.15\"\r\n"
+                                                ",,最终结果:,\"0.15\",")));
+  EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+            QStringList{QStringLiteral("rows.csv")});
 }
 
 TEST_F(ExportTest, TheExportButtonWritesWhereTheChooserSays) {
