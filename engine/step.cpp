@@ -1,5 +1,7 @@
 #include "engine/step.h"
 
+#include <new>
+
 #include "engine/entry.h"
 #include "engine/format.h"
 
@@ -44,46 +46,55 @@ StepResult EvaluateStep(CalcState& state, std::string_view entryText) {
   if (entryText.empty()) return {};
   if (const StepMessage m = ValidateEntry(entryText); m != StepMessage::kNone) return Refuse(m);
 
-  std::string entry(entryText);
   const int oldWorkScale = state.workScale;
   int accExtension = 0;
-  SignedNumber result;
-  Conversion c;
-  if (state.pendingOp == '*') {
-    c = ConvertEntryForMultiply(entry, state);
-    if (c == Conversion::kConverted) result = SignedMultiply(state.accumulator, state.operand);
-  } else {
-    c = ConvertEntryForAddSubtract(entry, state, &accExtension);
-    if (c == Conversion::kConverted) {
-      const int k = CompareMagnitudes(state.accumulator, state.operand);
-      result = state.pendingOp == '-' ? SignedSubtract(state.accumulator, state.operand, k)
-                                      : SignedAdd(state.accumulator, state.operand, k);
-    }
-  }
-  if (c == Conversion::kTooLong) return Refuse(StepMessage::kTooLong);
-  if (c == Conversion::kOutOfMemory || result.empty()) {
+  // Out of memory, for a node or for a text: the registers go back to what
+  // they were before the step.
+  auto giveUp = [&state, &accExtension, oldWorkScale] {
     UndoExtension(state.accumulator, accExtension);
     ReduceToZero(state.operand);
     state.workScale = oldWorkScale;
     return Refuse(StepMessage::kOutOfMemory);
+  };
+  try {
+    std::string entry(entryText);
+    SignedNumber result;
+    Conversion c;
+    if (state.pendingOp == '*') {
+      c = ConvertEntryForMultiply(entry, state);
+      if (c == Conversion::kConverted) result = SignedMultiply(state.accumulator, state.operand);
+    } else {
+      c = ConvertEntryForAddSubtract(entry, state, &accExtension);
+      if (c == Conversion::kConverted) {
+        const int k = CompareMagnitudes(state.accumulator, state.operand);
+        result = state.pendingOp == '-' ? SignedSubtract(state.accumulator, state.operand, k)
+                                        : SignedAdd(state.accumulator, state.operand, k);
+      }
+    }
+    if (c == Conversion::kTooLong) return Refuse(StepMessage::kTooLong);
+    if (c == Conversion::kOutOfMemory || result.empty()) return giveUp();
+
+    StepResult r;
+    r.status = StepResult::Status::kDone;
+    r.row.oP = state.pendingOp;
+    r.row.fdata = state.entryMode == 'k' ? FastModeForm(entry) : entry;
+    r.row.mdata = GroupThousands(r.row.fdata);
+
+    TrimLeadingZeros(result);
+    int scale = state.workScale;
+    DropFractionalZeros(result, scale);
+    if (result.IsZero()) scale = 0;
+    r.row.re = FormatTotal(result, scale);
+    // Every text is built: from here on nothing allocates, and the registers
+    // take the new total.
+    state.accumulator = std::move(result);
+    ReduceToZero(state.operand);
+    state.workScale = scale;
+    state.accScale = scale;
+    return r;
+  } catch (const std::bad_alloc&) {
+    return giveUp();
   }
-
-  StepResult r;
-  r.status = StepResult::Status::kDone;
-  r.row.oP = state.pendingOp;
-  r.row.fdata = state.entryMode == 'k' ? FastModeForm(entry) : entry;
-  r.row.mdata = GroupThousands(r.row.fdata);
-
-  state.accumulator = std::move(result);
-  ReduceToZero(state.operand);
-  TrimLeadingZeros(state.accumulator);
-  int scale = state.workScale;
-  DropFractionalZeros(state.accumulator, scale);
-  if (state.accumulator.IsZero()) scale = 0;
-  state.workScale = scale;
-  state.accScale = scale;
-  r.row.re = FormatTotal(state.accumulator, state.accScale);
-  return r;
 }
 
 void RestoreAccumulator(CalcState& state, int pos, std::string_view resu) {
