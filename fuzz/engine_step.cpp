@@ -6,11 +6,13 @@
 // dry part-way through a step.
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string>
 
 #include "engine/calc_state.h"
 #include "engine/step.h"
 #include "exact_decimal.h"
+#include "failing_new.h"
 #include "fuzz_support.h"
 #include "node_heap_check.h"
 
@@ -101,14 +103,27 @@ bool HasForeignByte(std::string_view t) {
 
 class Tape {
  public:
-  void Step(const std::string& entry, long long budget) {
+  // `budget` caps the digit nodes the step may take, `allocations` the
+  // other heap blocks (its texts); negative: no cap.
+  void Step(const std::string& entry, long long budget, long long allocations = -1) {
     const Registers before = Snapshot(state_);
+    StepResult r;
+    bool escaped = false;
     engine::SetNodeBudgetForTesting(budget);
-    const StepResult r = engine::EvaluateStep(state_, entry);
+    {
+      testing::FailingAllocations heap(allocations);
+      try {
+        r = engine::EvaluateStep(state_, entry);
+      } catch (const std::bad_alloc&) {
+        escaped = true;
+      }
+    }
     engine::SetNodeBudgetForTesting(-1);
     const Registers after = Snapshot(state_);
     const std::string context = "entry '" + entry + "' budget " + std::to_string(budget) +
+                                " allocations " + std::to_string(allocations) +
                                 " before: " + Describe(before) + " after: " + Describe(after);
+    Require(!escaped, "std::bad_alloc escaped the step", context);
 
     if (entry.empty()) {
       Require(r.status == StepResult::Status::kEmpty, "an empty entry is not ignored", context);
@@ -120,7 +135,11 @@ class Tape {
     if (!wellFormed || BareEntry(entry, false).size() > kMaxEntryLength) {
       Require(r.status == StepResult::Status::kRefused, "a bad entry was not refused", context);
       if (wellFormed) {
-        Require(r.message == StepMessage::kTooLong, "a long entry gave another message", context);
+        // Its length is seen only once a copy of it is made, which the heap
+        // may refuse.
+        Require(r.message == StepMessage::kTooLong ||
+                    (allocations >= 0 && r.message == StepMessage::kOutOfMemory),
+                "a long entry gave another message", context);
       } else {
         Require(r.message != StepMessage::kTooLong && r.message != StepMessage::kOutOfMemory &&
                     r.message != StepMessage::kNone,
@@ -132,7 +151,7 @@ class Tape {
       return;
     }
     if (r.status == StepResult::Status::kRefused && r.message == StepMessage::kOutOfMemory) {
-      Require(budget >= 0, "out of memory without a node budget", context);
+      Require(budget >= 0 || allocations >= 0, "out of memory without a budget", context);
       Registers expected = before;
       // The operand is a zero either way; which sign the zero carries is not kept.
       expected.operandSign = after.operandSign;
@@ -242,9 +261,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         break;
       default: {
-        // The high bit caps the nodes this step may allocate.
+        // The high bit caps the nodes this step may allocate, and with
+        // 0x40 also its other heap blocks.
         const long long budget = (op & 0x80) ? in.Below(64) : -1;
-        tape.Step(DecodeEntry(in), budget);
+        const long long allocations = (op & 0xC0) == 0xC0 ? in.Below(8) : -1;
+        tape.Step(DecodeEntry(in), budget, allocations);
         break;
       }
     }
