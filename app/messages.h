@@ -24,5 +24,12 @@ inline const QString kDamagedHistory = QStringLiteral(
 // it now is.
 inline const QString kMovedAside =
     QStringLiteral("原来的历史数据文件已损坏或不是本程序的文件，\n没有删除，已改名为：\n%1");
+// Our own: the search module could not be loaded; %1 says why, one of the
+// four below.
+inline const QString kSearchUnavailable = QStringLiteral("无法打开查找窗口：\n%1");
+inline const QString kSearchModuleMissing = QStringLiteral("找不到查找模块 zantor-search.so。");
+inline const QString kSearchLibraryMissing = QStringLiteral("缺少查找模块需要的程序库 %1。");
+inline const QString kSearchModuleUnloadable = QStringLiteral("查找模块无法载入：\n%1");
+inline const QString kSearchModuleMismatch = QStringLiteral("查找模块与本程序的版本不符。");
 
 }  // namespace zantor::app

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -12,7 +13,16 @@ class HistoryStore;
 
 namespace zantor::app {
 
-// False when the module could not be loaded (nothing was shown).
+// Where the module is looked for: beside the program, then in the installed
+// module directory. Names without the ".so" the loader adds.
+QStringList SearchModuleCandidates();
+
+// Loads the first candidate that loads and runs its search dialog. When none
+// can be run, the user is told why in a message box and false is returned
+// (the caller then goes on recording). A loaded module stays loaded.
+bool RunSearchModuleFrom(const QStringList& candidates, QWidget* owner, store::HistoryStore& store,
+                         const QString& finalResultText);
+// The same with SearchModuleCandidates().
 bool RunSearchModule(QWidget* owner, store::HistoryStore& store, const QString& finalResultText);
 
 }  // namespace zantor::app

@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -18,6 +21,7 @@
 #include "app/messages.h"
 #include "app/platform/desktop.h"
 #include "app/platform/template_dialog.h"
+#include "app/search_loader.h"
 #include "app_test_support.h"
 
 namespace zantor::apptest {
@@ -404,6 +408,65 @@ TEST_F(SearchHandOverTest, FailedSearchGoesOnRecording) {
   d_->close();
   EXPECT_TRUE(boxes_.empty());
   EXPECT_EQ(ReadRows(DbPath(), "SELECT resu FROM resul;"), (Rows{{"0.05"}, {"0.1"}}));
+}
+
+// A search module that cannot be run (missing, missing a library it needs,
+// not a library, without its entry point) is told with the reason, from 查 找,
+// 导 出 and F alike; the steps go on being recorded.
+TEST_F(CommandsTest, ASearchThatCannotOpenIsToldWhy) {
+  const QString modules = QStringLiteral(ZANTOR_TEST_MODULES);
+  const QString notALibrary = dir_.filePath(QStringLiteral("garbage/zantor-search"));
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(notALibrary).path()));
+  {
+    QFile f(notALibrary + QStringLiteral(".so"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not a library\n");
+  }
+  struct Case {
+    QStringList candidates;  // empty: the program's own places
+    QString why;             // empty: only its start is known
+  };
+  const Case cases[] = {
+      {{}, app::kSearchModuleMissing},
+      {{modules + QStringLiteral("/needs_absent/zantor-search")},
+       app::kSearchLibraryMissing.arg(QStringLiteral("libzantor_test_absent.so"))},
+      {{modules + QStringLiteral("/no_entry/zantor-search")}, app::kSearchModuleMismatch},
+      {{dir_.filePath(QStringLiteral("none/zantor-search")), notALibrary}, {}},
+  };
+  int steps = 0;
+  for (const Case& c : cases) {
+    for (const int way : {1004, 1005, int{Qt::Key_F}}) {
+      SCOPED_TRACE(c.candidates.join(QLatin1Char(' ')).toStdString() + " " + std::to_string(way));
+      if (!c.candidates.isEmpty()) {
+        d_->SetSearchRunner([c](QWidget* owner, store::HistoryStore& s, const QString& text) {
+          return app::RunSearchModuleFrom(c.candidates, owner, s, text);
+        });
+      }
+      boxes_.clear();
+      Step(QStringLiteral("5"));
+      ++steps;
+      if (way == Qt::Key_F) {
+        Hotkey(entry_, Qt::Key_F);
+      } else {
+        Click(way);
+      }
+      ASSERT_EQ(boxes_.size(), 1u);
+      EXPECT_EQ(boxes_[0].flags, platform::MB_OK | platform::MB_ICONWARNING);
+      if (!c.why.isEmpty()) {
+        EXPECT_EQ(boxes_[0].text, app::kSearchUnavailable.arg(c.why));
+      } else {
+        // The loader's own words follow, naming the file.
+        EXPECT_TRUE(boxes_[0].text.startsWith(
+            app::kSearchUnavailable.arg(app::kSearchModuleUnloadable.arg(QString()))))
+            << boxes_[0].text.toStdString();
+        EXPECT_TRUE(boxes_[0].text.contains(notALibrary)) << boxes_[0].text.toStdString();
+      }
+      EXPECT_TRUE(d_->historyStore()->inTransaction());
+      ExpectRefocused();
+    }
+  }
+  Step(QStringLiteral("5"));
+  EXPECT_EQ(MyDataRows(), steps + 1) << "every step recorded";
 }
 
 TEST_F(CommandsTest, MenuBarCarriesTheCommands) {

@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLibrary>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -29,6 +30,7 @@
 #include "app/messages.h"
 #include "app/platform/desktop.h"
 #include "app/platform/template_dialog.h"
+#include "app/search_loader.h"
 #include "app_test_support.h"
 #include "fault_support.h"
 #include "input/paste.h"
@@ -105,6 +107,14 @@ class TextsTest : public CalcDialogTest {
     PressEnter(Entry(*d));
   }
 
+  // 查 找 with the search module looked for at `module` only.
+  void Search(const QString& module) {
+    auto d = Fresh();
+    d->SetSearchRunner([module](QWidget* owner, store::HistoryStore& s, const QString& text) {
+      return app::RunSearchModuleFrom({module}, owner, s, text);
+    });
+    d->OnFind();
+  }
   // What a text's %1 stands for, set by the case that shows it.
   QString argument_;
 
@@ -205,6 +215,30 @@ TEST_F(TextsTest, EveryMessageBoxAsShown) {
          WriteBytes((folder + QStringLiteral("/QorvelDb.db")).toStdString(), "not a history\n");
          t.Fresh(res::IDCANCEL, folder);
          t.argument_ = MovedAside(folder);
+       }},
+      {"search module missing", "无法打开查找窗口：\n找不到查找模块 zantor-search.so。",
+       MB_OK | MB_ICONWARNING, QMessageBox::Warning, kOk,
+       [](TextsTest& t) { t.Search(QStringLiteral("/nowhere/zantor-search")); }},
+      {"search library missing",
+       "无法打开查找窗口：\n缺少查找模块需要的程序库 libzantor_test_absent.so。",
+       MB_OK | MB_ICONWARNING, QMessageBox::Warning, kOk,
+       [](TextsTest& t) {
+         t.Search(QStringLiteral(ZANTOR_TEST_MODULES "/needs_absent/zantor-search"));
+       }},
+      {"search module mismatch", "无法打开查找窗口：\n查找模块与本程序的版本不符。",
+       MB_OK | MB_ICONWARNING, QMessageBox::Warning, kOk,
+       [](TextsTest& t) {
+         t.Search(QStringLiteral(ZANTOR_TEST_MODULES "/no_entry/zantor-search"));
+       }},
+      {"search module unloadable", "无法打开查找窗口：\n查找模块无法载入：\n%1",
+       MB_OK | MB_ICONWARNING, QMessageBox::Warning, kOk,
+       [](TextsTest& t) {
+         const QString module = t.Folder() + QStringLiteral("/zantor-search");
+         WriteBytes((module + QStringLiteral(".so")).toStdString(), "not a library\n");
+         QLibrary library(module);
+         library.load();
+         t.argument_ = library.errorString();  // the loader's own words
+         t.Search(module);
        }},
   };
 
