@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang-format clang libclang-rt-14-dev
-  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libgl-dev libsqlite3-dev
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-declarative-dev libgl-dev libsqlite3-dev
   libgtest-dev libbenchmark-dev libx11-dev
   xvfb xauth xdotool x11-xserver-utils python3 python3-xlib fonts-wqy-microhei
   desktop-file-utils appstream sqlite3

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QOpenGLContext>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QtGlobal>
 
 #include "search/find_dialog.h"
@@ -15,15 +17,32 @@ namespace {
 
 // The browser engine composes its pages through a GL context shared with the
 // application. The window does not ask for one at start-up (that would load
-// the GL stack at every start), so the module makes it on first use.
+// the GL stack at every start), so the module makes it on first use. Where
+// no GL context can be made (no GL driver, a remote display without GL), the
+// engine and the view draw in software instead: without that the dialog
+// would come up blank, or not at all.
 void EnsureShareContext() {
-  if (qt_gl_global_share_context() != nullptr) return;
-  // The engine reports its GL set-up on the standard error stream at every
-  // start; the program writes nothing there in normal use.
-  QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext=false"));
-  auto* context = new QOpenGLContext(qApp);
-  context->create();
-  qt_gl_set_global_share_context(context);
+  static const bool done = [] {
+    // The engine reports its GL set-up on the standard error stream at every
+    // start; the program writes nothing there in normal use.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext=false"));
+    if (QOpenGLContext* shared = qt_gl_global_share_context(); shared != nullptr) {
+      if (shared->isValid()) return true;
+    } else {
+      auto* context = new QOpenGLContext(qApp);
+      if (context->create()) {
+        qt_gl_set_global_share_context(context);
+        return true;
+      }
+      delete context;
+    }
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    flags += " --disable-gpu";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    return true;
+  }();
+  (void)done;
 }
 
 }  // namespace
