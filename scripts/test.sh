@@ -19,7 +19,7 @@ echo "== sanitizer build"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZANTOR_SANITIZE=ON \
   -DZANTOR_GUI=ON -DZANTOR_TESTS=ON >/dev/null
 # The browser engine is not built for the sanitizers: its tests stay out.
-cmake --build build-asan --target zantor-tape zantor_engine_tests zantor_tape_output_tests \
+cmake --build build-asan --target zantor-tape zantor_engine_tests zantor_engine_alloc_tests zantor_tape_output_tests \
   store_test tape_db_test zantor_input_tests zantor_search_tests zantor_app_tests
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure --no-tests=error -j2 \
   -L '^(engine|tape|store|input|search|app)$'
