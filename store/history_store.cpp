@@ -55,16 +55,16 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
+std::ptrdiff_t CountDigits(std::string_view text) {
+  return std::count_if(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 // Whether a saved scale fits the saved text: a total this program shows has
 // at least one digit more than its scale (0.05 is 3 digits at scale 2, a zero
 // total is "0.00" at scale 0). Anything with more places behind the point than
 // digits, or a negative scale, was not written by us; restoring it would ask
 // the engine for as many zero digits as the scale says. A text without digits
 // (an empty field, a paste message) restores as zero whatever its scale.
-std::ptrdiff_t CountDigits(std::string_view text) {
-  return std::count_if(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 bool ScaleFitsText(int pos, std::string_view resu) {
   if (pos < 0) return false;
   const std::ptrdiff_t digits = CountDigits(resu);
