@@ -29,7 +29,8 @@ Zantor 是一个精确计算的桌面加法机：输入数字后按回车，当�
 累计结果，按十进制数字精确计算。每一步都记入历史记录，可查找、排序，并导出
 为 HTML、CSV 或文本文件。")
 
-# What Debian asks of every package: the copyright and the changelog.
+# What Debian asks of every package: the copyright, the changelog and a
+# manual page for each program.
 set(ZANTOR_DEB_DOC ${CMAKE_BINARY_DIR}/deb-doc)
 file(MAKE_DIRECTORY ${ZANTOR_DEB_DOC})
 configure_file(${PROJECT_SOURCE_DIR}/res/deb/copyright ${ZANTOR_DEB_DOC}/copyright COPYONLY)
@@ -37,5 +38,10 @@ configure_file(${PROJECT_SOURCE_DIR}/res/deb/changelog ${ZANTOR_DEB_DOC}/changel
 execute_process(COMMAND gzip -9 -n -f -k ${ZANTOR_DEB_DOC}/changelog)
 install(FILES ${ZANTOR_DEB_DOC}/copyright ${ZANTOR_DEB_DOC}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zantor)
+foreach(page zantor zantor-tape)
+  configure_file(${PROJECT_SOURCE_DIR}/res/deb/${page}.1 ${ZANTOR_DEB_DOC}/${page}.1 COPYONLY)
+  execute_process(COMMAND gzip -9 -n -f -k ${ZANTOR_DEB_DOC}/${page}.1)
+  install(FILES ${ZANTOR_DEB_DOC}/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
 
 include(CPack)
