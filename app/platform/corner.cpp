@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <optional>
 
 #include "app/platform/window_x11.h"
 
@@ -17,8 +18,15 @@ namespace {
 // managers never tell the toolkit their frame, so the borders are measured:
 // where the server has the client area against where the frame was put.
 int OuterWidth(const QWidget* window) {
-  const QPoint client = ServerPosition(window).value_or(window->mapToGlobal(QPoint(0, 0)));
-  const int border = std::max(0, client.x() - window->pos().x());
+  int client = window->mapToGlobal(QPoint(0, 0)).x();
+  if (const std::optional<QPoint> server = ServerPosition(window)) {
+    // The server counts device pixels; the toolkit keeps a screen's origin
+    // and scales the rest (QT_SCALE_FACTOR, a high-density screen).
+    const QScreen* screen = window->screen();
+    const int origin = screen != nullptr ? screen->geometry().x() : 0;
+    client = origin + qRound((server->x() - origin) / window->devicePixelRatioF());
+  }
+  const int border = std::max(0, client - window->pos().x());
   return window->width() + 2 * border;
 }
 
