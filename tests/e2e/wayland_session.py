@@ -125,9 +125,8 @@ def wayland_only(s):
     """No X display: the program runs on Wayland and says nothing. Nothing
     reaches a Wayland client's windows from outside here, so the protocol
     log shows what it asked the compositor for."""
-    before = set(s.windows(z.CHOICE))
-    s.env.pop("DISPLAY")
-    s.env["WAYLAND_DEBUG"] = "client"
+    s.env = dict(s.env, WAYLAND_DEBUG="client")
+    del s.env["DISPLAY"]
     proc = s.launch()
 
     def titled():
@@ -135,7 +134,6 @@ def wayland_only(s):
                    for line in log_lines(s, 1))
     z.wait_until("the choice dialog's title in the Wayland protocol log", titled, 20)
     check(proc.poll() is None, "the program ended on Wayland")
-    check(set(s.windows(z.CHOICE)) == before, "a window on the X display without DISPLAY")
     # Everything but the protocol log (lines "[time] ...") is the program's own.
     said = [line for line in log_lines(s, 1) if not line.startswith("[")]
     check(said == [], "the program wrote on Wayland: %r" % said)
