@@ -9,6 +9,7 @@ import subprocess
 
 import zantor_e2e as z
 from zantor_e2e import X, check, protocol, xdisplay
+from Xlib import XK
 
 WIDTH, HEIGHT = 1280, 800
 
@@ -67,9 +68,20 @@ class WestonSession(z.Session):
             return f.read().decode("utf-8", "replace")
 
 
+# xdotool's input does not reach Xwayland's clients under weston: keys and
+# wheel notches are sent to the program itself, as core X events.
+def send_key(s, wid, name):
+    w = s.x.create_resource_object("window", int(wid))
+    code = s.x.keysym_to_keycode(XK.string_to_keysym(name))
+    check(code != 0, "no key for %s" % name)
+    for kind in (protocol.event.KeyPress, protocol.event.KeyRelease):
+        ev = kind(time=X.CurrentTime, root=s.x.screen().root, window=w, same_screen=1,
+                  child=X.NONE, root_x=0, root_y=0, event_x=1, event_y=1, state=0, detail=code)
+        w.send_event(ev, event_mask=0)
+    s.x.flush()
+
+
 def wheel(s, wid, x, y, button):
-    """A wheel notch over (x, y) of a window, sent to the program itself:
-    xdotool's input does not reach Xwayland's clients under weston."""
     w = s.x.create_resource_object("window", int(wid))
     for kind in (protocol.event.ButtonPress, protocol.event.ButtonRelease):
         ev = kind(time=X.CurrentTime, root=s.x.screen().root, window=w, same_screen=1,
@@ -84,15 +96,27 @@ def log_lines(s, index):
 
 
 def on_xwayland(s):
-    # The toolkit takes the wheel from the X input extension, whose events
+    # The toolkit takes the pointer from the X input extension, whose events
     # cannot be sent from outside; without it, it reads the core events.
     s.env["QT_XCB_NO_XI2"] = "1"
     proc = s.launch()
     del s.env["QT_XCB_NO_XI2"]
     # Found on the X display at all: the program chose the xcb platform.
     choice = s.wait_window(z.CHOICE, pid=proc.pid)
-    s.send_close(choice)  # as Esc: 清除上次数据
+    send_key(s, choice, "Return")  # 保留上次数据
     main = s.wait_window(z.MAIN, pid=proc.pid)
+
+    for name in ("1", "2", "3", "4", "Return"):
+        send_key(s, main, name)
+    rows = s.wait_steps(1)
+    check(rows[0][4] == "12.34", "first step on Xwayland: %r" % (rows[0],))
+
+    # The NumLock guard talks to the X server: a NumLock key in the entry
+    # field turns it back on. A sent key does not change the server's state
+    # by itself, so the lock can only come from the program.
+    check(not s.numlock_on(), "NumLock is already on in a fresh Xwayland")
+    send_key(s, main, "Num_Lock")
+    z.wait_until("the NumLock guard to turn NumLock on", s.numlock_on, 5)
 
     # The client area, under weston's title bar, against the right edge.
     # weston adds a frame the toolkit is never told of and ignores a
@@ -116,7 +140,7 @@ def on_xwayland(s):
     z.wait_until("opacity 195 after two steps back", lambda: s.opacity(main) == 195, 5)
 
     s.close_main(proc, main)
-    check(s.query("SELECT resu FROM resul") == [("0.00",)],
+    check(s.query("SELECT resu FROM resul") == [("12.34",)],
           "the close box did not save the total: %r" % s.query("SELECT resu FROM resul"))
     check(log_lines(s, 0) == [], "the program wrote: %r" % log_lines(s, 0))
 
