@@ -1,16 +1,15 @@
 #include "app/calc_dialog.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSlider>
 #include <QTimer>
 #include <QToolTip>
 
 #include "app/messages.h"
+#include "app/platform/corner.h"
 #include "app/platform/desktop.h"
 #include "app/platform/launch.h"
 #include "app/platform/numlock.h"
@@ -79,12 +78,9 @@ void CCalcDlg::OnInitDialog(const QString& executableDir) {
     ClearHistoryFile();
   }
 
-  const QScreen* screen = QGuiApplication::primaryScreen();
-  const int width = screen != nullptr ? screen->geometry().width() : 0;
-  // The top right corner: 355 pixels from the right edge, further left when
-  // this desktop's dialog font makes the window wider than that, so that no
-  // control ends up off the screen.
-  move(std::max(0, width - std::max(355, frameGeometry().width())), 1);
+  // Further left than 355 pixels from the right edge when this desktop's
+  // dialog font or window frame makes the window wider than that.
+  platform::PlaceInTopRightCorner(this);
 
   opacity_ = new platform::OpacityControl(this, ItemAs<QSlider>(1006));
   state_.operand = engine::SignedNumber::Zero();

@@ -8,12 +8,18 @@
 #include "app/messages.h"
 #include "app/platform/desktop.h"
 #include "app/platform/launch.h"
+#include "app/platform/platform_choice.h"
 #include "app/platform/single_instance.h"
 #include "res/app_icon.h"
 
 int main(int argc, char** argv) {
   // The browser engine refuses to start its sandbox as root.
   if (getuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+  // Left set for the browser engine's helpers, which then match the window.
+  if (const char* platform = zantor::platform::PreferredPlatform(std::getenv("QT_QPA_PLATFORM"),
+                                                                 std::getenv("DISPLAY"))) {
+    setenv("QT_QPA_PLATFORM", platform, 1);
+  }
   QApplication app(argc, argv);
   QApplication::setWindowIcon(zantor::res::AppIcon());
   if (!zantor::platform::AcquireSingleInstance("MyAPP")) {

@@ -1,6 +1,7 @@
 #include "app/platform/opacity.h"
 
 #include <QAbstractScrollArea>
+#include <QGuiApplication>
 #include <QScrollBar>
 #include <QSlider>
 #include <QWheelEvent>
@@ -18,6 +19,12 @@ int WheelStep(int position, int delta) {
 }
 
 void SetWindowOpacity(QWidget* dialog, int alpha) {
+  // A Wayland client cannot make its window see-through, and the toolkit
+  // would say so at every step of the slider: there the slider moves and the
+  // window stays opaque, without a word.
+  static const bool seeThrough =
+      !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+  if (!seeThrough) return;
   dialog->setWindowOpacity(static_cast<qreal>(alpha & 0xFF) / 255.0);
 }
 

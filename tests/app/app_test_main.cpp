@@ -20,6 +20,10 @@ int main(int argc, char** argv) {
   config.close();
   platform += ":configfile=" + config.fileName().toLocal8Bit();
 #endif
+#ifdef ZANTOR_TEST_PLATFORM_FROM_ENVIRONMENT
+  // Run inside the session the test was started in (a compositor).
+  platform = qgetenv("QT_QPA_PLATFORM");
+#endif
   qputenv("QT_QPA_PLATFORM", platform);
   qputenv("XDG_RUNTIME_DIR", home.path().toLocal8Bit());
   qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toLocal8Bit());

@@ -53,6 +53,8 @@ def wait_until(what, probe, timeout=15.0, interval=0.05):
 
 
 class Session:
+    SCREEN = "1280x800x24"  # Xvfb's screen, WIDTHxHEIGHTxDEPTH
+
     def __init__(self, stage, name):
         self.stage = os.path.abspath(stage)
         self.name = name
@@ -83,7 +85,7 @@ class Session:
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_fd), "-noreset", "-nolisten", "tcp",
-             "-screen", "0", "1280x800x24"],
+             "-screen", "0", self.SCREEN],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             start_new_session=True)
         os.close(write_fd)
