@@ -313,20 +313,43 @@ TEST_F(CommandsTest, ContextMenuOffersTheAboutBox) {
   EXPECT_EQ(dialogs_[1].templateId, res::kAboutBoxTemplate);
 }
 
-// Enter on a control other than the entry field presses no button, not even
-// one that had the focus before.
+// The dialog has no default button: Enter on a control other than the entry
+// field presses no button, neither the first one nor one that had the focus
+// before, and so opens no search either.
 TEST_F(CommandsTest, EnterElsewhereRunsNoCommand) {
+  int searches = 0;
+  d_->SetSearchRunner([&searches](QWidget*, store::HistoryStore&, const QString&) {
+    ++searches;
+    return false;
+  });
   ShowActive();
+  for (QPushButton* button : d_->client()->findChildren<QPushButton*>()) {
+    EXPECT_FALSE(button->isDefault()) << button->text().toStdString();
+  }
   TypeText(entry_, QStringLiteral("5"));
+  const auto enterOn = [this](int id) {
+    d_->Item(id)->setFocus();
+    QTest::keyClick(d_->Item(id), Qt::Key_Return);
+    QTest::keyClick(d_->Item(id), Qt::Key_Enter, Qt::KeypadModifier);
+  };
+  enterOn(1006);
+  enterOn(1001);
   d_->Item(1012)->setFocus();
-  d_->Item(1006)->setFocus();
-  QTest::keyClick(d_->Item(1006), Qt::Key_Return);
-  d_->Item(1002)->setFocus();
-  QTest::keyClick(d_->Item(1002), Qt::Key_Return);
+  enterOn(1006);
+  enterOn(1002);
+  EXPECT_EQ(searches, 0);
   EXPECT_TRUE(d_->isVisible());
   EXPECT_EQ(d_->GetDlgItemText(-1), QString());
   EXPECT_EQ(Result(*d_), QStringLiteral("0.00"));
   EXPECT_EQ(MyDataRows(), 0);
+
+  // A push button that has the focus is pressed by Enter.
+  d_->Item(1012)->setFocus();
+  QTest::keyClick(d_->Item(1012), Qt::Key_Return);
+  EXPECT_EQ(d_->GetDlgItemText(-1), QStringLiteral("0.00"));
+  d_->Item(1004)->setFocus();
+  QTest::keyClick(d_->Item(1004), Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(searches, 1);
 }
 
 // The operator button explains itself a moment after the pointer arrives.
