@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -352,14 +353,52 @@ TEST_F(CommandsTest, EnterElsewhereRunsNoCommand) {
   EXPECT_EQ(searches, 1);
 }
 
-// The operator button explains itself a moment after the pointer arrives.
+// When the operator button's tip label shows and hides, timed as the events
+// arrive rather than when a test happens to look.
+class TipTimes : public QObject {
+ public:
+  TipTimes() {
+    clock_.start();
+    qApp->installEventFilter(this);
+  }
+  ~TipTimes() override { qApp->removeEventFilter(this); }
+  qint64 shownAt = -1;
+  qint64 hiddenAt = -1;
+  qint64 now() const { return clock_.elapsed(); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched->inherits("QTipLabel")) {
+      if (event->type() == QEvent::Show && shownAt < 0) shownAt = clock_.elapsed();
+      if (event->type() == QEvent::Hide && shownAt >= 0 && hiddenAt < 0) {
+        hiddenAt = clock_.elapsed();
+      }
+    }
+    return false;
+  }
+
+ private:
+  QElapsedTimer clock_;
+};
+
+// The operator button explains itself a moment after the pointer arrives and
+// takes the tip away again by itself one and a half seconds later. Timers
+// only ever fire late, so the lower bounds hold on a loaded machine; the
+// waits end as soon as what they wait for happens.
 TEST_F(CommandsTest, OperatorButtonShowsItsTip) {
   ShowActive();
+  TipTimes tip;
   QTest::mouseMove(d_->Item(1004), QPoint(3, 3));
+  const qint64 arrived = tip.now();
   QTest::mouseMove(d_->Item(1007), QPoint(3, 3));
   EXPECT_FALSE(QToolTip::isVisible()) << "not at once";
-  EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 1000));
+  ASSERT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 5000));
   EXPECT_EQ(QToolTip::text(), QStringLiteral("点击我或用空格切换运算符"));
+  EXPECT_GE(tip.shownAt - arrived, 100);
+  ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 5000))
+      << "the tip is still up after 5 s";
+  ASSERT_GE(tip.hiddenAt, 0);
+  EXPECT_GE(tip.hiddenAt - tip.shownAt, 1000) << "gone too soon";
 }
 
 class SearchHandOverTest : public CommandsTest {
