@@ -245,6 +245,20 @@ class Session:
         pos = w.translate_coords(self.x.screen().root, 0, 0)
         return (-pos.x, -pos.y, g.width, g.height)
 
+    def transient_for(self, wid):
+        """The window that `wid` is declared transient for (kept above), or None."""
+        w = self.x.create_resource_object("window", int(wid))
+        owner = w.get_wm_transient_for()
+        return owner.id if owner is not None else None
+
+    def atoms(self, wid, prop):
+        """The names in an atom-list property of a window (empty when unset)."""
+        w = self.x.create_resource_object("window", int(wid))
+        value = w.get_full_property(self.x.intern_atom(prop), X.AnyPropertyType)
+        if value is None:
+            return []
+        return [self.x.get_atom_name(a) for a in value.value]
+
     def numlock_on(self):
         out = subprocess.run(["xset", "q"], env=self.env, capture_output=True, text=True).stdout
         m = re.search(r"Num Lock:\s+(on|off)", out)
