@@ -89,11 +89,14 @@ void CCalcDlg::OnInitDialog(const QString& executableDir) {
   }
 
   const QScreen* screen = QGuiApplication::primaryScreen();
-  const int width = screen != nullptr ? screen->geometry().width() : 0;
+  // Where the primary screen lies on the desktop: beside another screen its
+  // left edge need not be at 0.
+  const QRect area = screen != nullptr ? screen->geometry() : QRect();
   // The top right corner: 355 pixels from the right edge, further left when
   // this desktop's dialog font makes the window wider than that, so that no
   // control ends up off the screen.
-  move(std::max(0, width - std::max(355, frameGeometry().width())), 1);
+  move(std::max(area.left(), area.left() + area.width() - std::max(355, frameGeometry().width())),
+       area.top() + 1);
 
   opacity_ = new platform::OpacityControl(this, ItemAs<QSlider>(1006));
   state_.operand = engine::SignedNumber::Zero();
