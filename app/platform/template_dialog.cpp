@@ -33,7 +33,10 @@ TemplateDialog::TemplateDialog(int templateId, QWidget* parent,
   setWindowTitle(Q(t.caption));
   setFont(DialogFont(Q(t.fontFace), t.pointSize));
   units_ = BaseUnitsFor(font());
-  Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  // Some taskbars leave dialog-type windows out; a window that asks for a
+  // taskbar button is an ordinary top-level window instead.
+  Qt::WindowFlags flags =
+      (t.appWindow ? Qt::Window : Qt::Dialog) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
   if (t.systemMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
   if (t.minimizeBox) flags |= Qt::WindowMinimizeButtonHint;
   setWindowFlags(flags);
