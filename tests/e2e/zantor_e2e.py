@@ -140,10 +140,12 @@ class Session:
         except subprocess.TimeoutExpired:
             pass
 
-    def own_clipboard(self, text):
-        """Another process copies `text`; returns that process (it ends with
-        "cleared" on its output once someone else takes the clipboard)."""
-        owner = subprocess.Popen([sys.executable, os.path.join(HERE, "clipboard_owner.py"), text],
+    def own_clipboard(self, text, selection="CLIPBOARD"):
+        """Another process copies `text` (selects it, for PRIMARY); returns that
+        process (it ends with "cleared" on its output once someone else takes
+        the selection)."""
+        owner = subprocess.Popen([sys.executable, os.path.join(HERE, "clipboard_owner.py"), text,
+                                  selection],
                                  env=self.env, stdout=subprocess.PIPE, text=True)
         self.helpers.append(owner)
         line = owner.stdout.readline().strip()
