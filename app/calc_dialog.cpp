@@ -22,6 +22,15 @@ namespace zantor::app {
 using platform::MB_ICONWARNING;
 using platform::MB_OK;
 
+namespace {
+
+// The operator button's tip comes 150 ms after the pointer and, like any tip
+// whose delays follow from that one, goes again ten times as long after that.
+constexpr int kTipDelayMs = 150;
+constexpr int kTipShownMs = 10 * kTipDelayMs;
+
+}  // namespace
+
 CCalcDlg::CCalcDlg() : platform::TemplateDialog(res::kMainTemplate) {
   BindText(1000, &entryText_);
   BindText(1001, &resultText_);
@@ -200,12 +209,14 @@ bool CCalcDlg::eventFilter(QObject* watched, QEvent* event) {
     const bool onLastEntry = watched == Item(1017) || watched == Item(1010);
     Item(1017)->setVisible(onLastEntry);
   } else if (watched == Item(1007) && event->type() == QEvent::Enter) {
-    QTimer::singleShot(150, this, [this] {
+    QTimer::singleShot(kTipDelayMs, this, [this] {
       QWidget* button = Item(1007);
-      if (button->underMouse()) QToolTip::showText(QCursor::pos(), button->toolTip(), button);
+      if (button->underMouse()) {
+        QToolTip::showText(QCursor::pos(), button->toolTip(), button, {}, kTipShownMs);
+      }
     });
   } else if (watched == Item(1007) && event->type() == QEvent::ToolTip) {
-    return true;  // shown after 150 ms by the Enter handler instead
+    return true;  // shown by the Enter handler instead, after its own delay
   }
   return TemplateDialog::eventFilter(watched, event);
 }

@@ -8,9 +8,9 @@
 
 namespace zantor::input {
 
-ClipboardView ReadClipboard() {
+ClipboardView ReadClipboard(QClipboard::Mode mode) {
   ClipboardView view;
-  const QMimeData* data = QGuiApplication::clipboard()->mimeData(QClipboard::Clipboard);
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData(mode);
   if (data == nullptr) return view;
   view.hasFormats = !data->formats().isEmpty();
   view.hasText = data->hasText();
@@ -18,9 +18,8 @@ ClipboardView ReadClipboard() {
   return view;
 }
 
-void WriteClipboard(const std::string& gbk) {
-  QGuiApplication::clipboard()->setText(QString::fromStdString(platform::FromGbk(gbk)),
-                                        QClipboard::Clipboard);
+void WriteClipboard(const std::string& gbk, QClipboard::Mode mode) {
+  QGuiApplication::clipboard()->setText(QString::fromStdString(platform::FromGbk(gbk)), mode);
 }
 
 }  // namespace zantor::input

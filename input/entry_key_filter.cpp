@@ -2,8 +2,6 @@
 
 #include <QLineEdit>
 
-#include "input/clipboard.h"
-
 namespace zantor::input {
 
 EntryKeyFilter::EntryKeyFilter(QLineEdit* entry, EntryCommands* commands)
@@ -14,8 +12,8 @@ KeyDecision EntryKeyFilter::Decide(KeyMessage message, int vk, bool shift, bool 
                         field()->text().toStdString());
 }
 
-PasteResult EntryKeyFilter::CleanPaste() {
-  PasteResult r = PreparePaste(ReadClipboard(), commands_->pendingOp(), commands_->entryMode());
+PasteResult EntryKeyFilter::CleanPaste(const ClipboardView& clipboard) {
+  PasteResult r = PreparePaste(clipboard, commands_->pendingOp(), commands_->entryMode());
   if (!r.message.empty()) commands_->ShowPasteMessage(QString::fromStdString(r.message));
   return r;
 }

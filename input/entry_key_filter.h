@@ -34,7 +34,7 @@ class EntryKeyFilter : public NumberFieldFilter {
 
  protected:
   KeyDecision Decide(KeyMessage message, int vk, bool shift, bool ctrl) const override;
-  PasteResult CleanPaste() override;
+  PasteResult CleanPaste(const ClipboardView& clipboard) override;
   void Act(KeyAction action) override;
 
  private:

@@ -1,7 +1,11 @@
 #include "input/number_field_filter.h"
 
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QRegularExpressionValidator>
 
@@ -44,9 +48,21 @@ bool NumberFieldFilter::eventFilter(QObject* watched, QEvent* event) {
       if (static_cast<QMouseEvent*>(event)->button() != Qt::RightButton) return false;
       message = KeyMessage::kRightButtonDown;
       break;
+    case QEvent::MouseButtonRelease:
+      // The middle button pastes the primary selection where there is one.
+      if (static_cast<QMouseEvent*>(event)->button() != Qt::MiddleButton ||
+          !QGuiApplication::clipboard()->supportsSelection() || field_->isReadOnly()) {
+        return false;
+      }
+      field_->deselect();
+      PasteFrom(QClipboard::Selection);
+      return true;
     case QEvent::ContextMenu:
-      if (!swallowContextMenu_) return false;
-      swallowContextMenu_ = false;
+      if (swallowContextMenu_) {
+        swallowContextMenu_ = false;
+      } else {
+        ShowContextMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
+      }
       return true;
     default:
       return false;
@@ -55,15 +71,12 @@ bool NumberFieldFilter::eventFilter(QObject* watched, QEvent* event) {
   const KeyDecision d = Decide(message, vk, shift, ctrl);
   if (repeatedRelease) return d.outcome == Outcome::kDrop;
   switch (d.action) {
-    case KeyAction::kPreparePaste: {
-      const PasteResult r = CleanPaste();
-      if (r.newClipboard) WriteClipboard(*r.newClipboard);
-      if (!r.goOn) {
+    case KeyAction::kPreparePaste:
+      if (!CleanClipboard(QClipboard::Clipboard)) {
         swallowContextMenu_ = message == KeyMessage::kRightButtonDown;
         return true;
       }
       break;
-    }
     case KeyAction::kKeypadPoint:
       // Whatever the layout puts on the keypad's decimal key, it types a point.
       if (d.outcome != Outcome::kDrop) {
@@ -82,6 +95,38 @@ bool NumberFieldFilter::eventFilter(QObject* watched, QEvent* event) {
       break;
   }
   return d.outcome == Outcome::kDrop;
+}
+
+bool NumberFieldFilter::CleanClipboard(QClipboard::Mode mode) {
+  const PasteResult r = CleanPaste(ReadClipboard(mode));
+  if (r.newClipboard) WriteClipboard(*r.newClipboard, mode);
+  return r.goOn;
+}
+
+void NumberFieldFilter::PasteFrom(QClipboard::Mode mode) {
+  if (!CleanClipboard(mode)) return;
+  if (mode == QClipboard::Clipboard) {
+    field_->paste();
+  } else {
+    field_->insert(QGuiApplication::clipboard()->text(mode));
+  }
+}
+
+// The field's own menu, except that its Paste cleans first: the clipboard may
+// have changed since the right button cleaned it, and the Menu key opens the
+// menu without any click.
+void NumberFieldFilter::ShowContextMenu(const QPoint& globalPos) {
+  QMenu* menu = field_->createStandardContextMenu();
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  // The toolkit names none of the menu's actions: Paste is known by its text,
+  // translated as the toolkit translates it, shortcut after a tab.
+  const QString pasteText = QCoreApplication::translate("QLineEdit", "&Paste");
+  for (QAction* action : menu->actions()) {
+    if (action->text().section(QLatin1Char('\t'), 0, 0) != pasteText) continue;
+    disconnect(action, &QAction::triggered, nullptr, nullptr);
+    connect(action, &QAction::triggered, this, [this] { PasteFrom(QClipboard::Clipboard); });
+  }
+  menu->popup(globalPos);
 }
 
 }  // namespace zantor::input

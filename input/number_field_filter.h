@@ -3,6 +3,7 @@
 // through a decision table, and a paste goes through the clipboard cleaning.
 #pragma once
 
+#include <QClipboard>
 #include <QObject>
 
 #include "input/key_filter.h"
@@ -19,8 +20,9 @@ class NumberFieldFilter : public QObject {
 
  protected:
   virtual KeyDecision Decide(KeyMessage message, int vk, bool shift, bool ctrl) const = 0;
-  // Cleans the clipboard for a paste; the answer says whether it may go on.
-  virtual PasteResult CleanPaste() = 0;
+  // The field's cleaning rules for what a paste would insert; the answer says
+  // whether the paste may go on.
+  virtual PasteResult CleanPaste(const ClipboardView& clipboard) = 0;
   // Actions that belong to the field's dialog (step, hotkeys, NumLock).
   virtual void Act(KeyAction action) = 0;
 
@@ -28,6 +30,14 @@ class NumberFieldFilter : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Every way of pasting into the field (Ctrl+V, the right button and the
+  // menus it or the Menu key open, the middle button) goes through here:
+  // cleans the clipboard `mode` names and says whether the paste may go on.
+  bool CleanClipboard(QClipboard::Mode mode);
+  // A paste that needs no key: cleaned, then inserted at the caret.
+  void PasteFrom(QClipboard::Mode mode);
+  void ShowContextMenu(const QPoint& globalPos);
+
   QLineEdit* field_;
   // A refused right-button paste must not open the field's own menu either.
   bool swallowContextMenu_ = false;

@@ -53,13 +53,14 @@ constexpr std::array kStartModeControls{
 };
 
 constexpr std::array kTemplates{
-    DialogTemplate{kAboutBoxTemplate, "关于 QorvelV1", "宋体", 12, 160, 55, true, false, 0,
+    DialogTemplate{kAboutBoxTemplate, "关于 QorvelV1", "宋体", 12, 160, 55, true, false, false, 0,
                    kAboutControls},
-    DialogTemplate{kMainTemplate, "Zantor", "宋体", 12, 171, 80, true, true, kMainMenu,
+    DialogTemplate{kMainTemplate, "Zantor", "宋体", 12, 171, 80, true, true, true, kMainMenu,
                    kMainControls},
-    DialogTemplate{kFindTemplate, "查  找", "宋体", 12, 199, 200, true, false, 0, kFindControls},
-    DialogTemplate{kStartModeTemplate, "选择操作方式", "System", 10, 129, 20, false, false, 0,
-                   kStartModeControls},
+    DialogTemplate{kFindTemplate, "查  找", "宋体", 12, 199, 200, true, false, false, 0,
+                   kFindControls},
+    DialogTemplate{kStartModeTemplate, "选择操作方式", "System", 10, 129, 20, false, false, false,
+                   0, kStartModeControls},
 };
 
 constexpr std::array kMainMenuItems{

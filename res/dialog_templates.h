@@ -50,7 +50,8 @@ struct DialogTemplate {
   int width, height;
   bool systemMenu;
   bool minimizeBox;
-  int menuId;  // 0 when the dialog has no menu bar
+  bool appWindow;  // a window of its own, with a taskbar button; else a dialog
+  int menuId;      // 0 when the dialog has no menu bar
   std::span<const ControlTemplate> controls;
 };
 

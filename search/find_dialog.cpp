@@ -65,8 +65,8 @@ std::optional<QString> ChooseExportPath(QWidget* owner) {
   return path;
 }
 
-CFindDlg::CFindDlg(store::HistoryStore& store, QString finalResultText)
-    : platform::TemplateDialog(res::kFindTemplate, nullptr,
+CFindDlg::CFindDlg(store::HistoryStore& store, QString finalResultText, QWidget* owner)
+    : platform::TemplateDialog(res::kFindTemplate, owner,
                                [](const res::ControlTemplate&, QWidget* parent) -> QWidget* {
                                  return new ReportView(parent);
                                }),

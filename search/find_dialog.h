@@ -29,7 +29,8 @@ std::optional<QString> ChooseExportPath(QWidget* owner);
 class CFindDlg : public platform::TemplateDialog {
   Q_OBJECT
  public:
-  CFindDlg(store::HistoryStore& store, QString finalResultText);
+  // `owner` is the window the dialog is modal over and stays above.
+  CFindDlg(store::HistoryStore& store, QString finalResultText, QWidget* owner = nullptr);
 
   void OnSortDescending();
   void OnSortNone();

@@ -49,9 +49,8 @@ void EnsureShareContext() {
 
 extern "C" Q_DECL_EXPORT bool zantor_run_search(QWidget* owner, zantor::store::HistoryStore* store,
                                                 const QString* finalResultText) {
-  Q_UNUSED(owner);
   EnsureShareContext();
-  zantor::search::CFindDlg dialog(*store, *finalResultText);
+  zantor::search::CFindDlg dialog(*store, *finalResultText, owner);
   dialog.DoModal();
   return true;
 }

@@ -3,7 +3,6 @@
 #include <QLineEdit>
 
 #include "app/platform/numlock.h"
-#include "input/clipboard.h"
 
 namespace zantor::search {
 
@@ -15,8 +14,8 @@ input::KeyDecision ValueKeyFilter::Decide(input::KeyMessage message, int vk, boo
   return input::DecideValueKey(message, vk, shift, ctrl, field()->text().toStdString());
 }
 
-input::PasteResult ValueKeyFilter::CleanPaste() {
-  return input::PrepareValuePaste(input::ReadClipboard());
+input::PasteResult ValueKeyFilter::CleanPaste(const input::ClipboardView& clipboard) {
+  return input::PrepareValuePaste(clipboard);
 }
 
 void ValueKeyFilter::Act(input::KeyAction action) {

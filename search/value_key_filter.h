@@ -16,7 +16,7 @@ class ValueKeyFilter : public input::NumberFieldFilter {
  protected:
   input::KeyDecision Decide(input::KeyMessage message, int vk, bool shift,
                             bool ctrl) const override;
-  input::PasteResult CleanPaste() override;
+  input::PasteResult CleanPaste(const input::ClipboardView& clipboard) override;
   void Act(input::KeyAction action) override;
 };
 

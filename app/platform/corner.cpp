@@ -32,8 +32,10 @@ int OuterWidth(const QWidget* window) {
 
 void MoveToCorner(QWidget* window, int outerWidth) {
   const QScreen* screen = QGuiApplication::primaryScreen();
-  const int width = screen != nullptr ? screen->geometry().width() : 0;
-  window->move(CornerX(width, outerWidth), 1);
+  // Where the primary screen lies on the desktop: beside another screen its
+  // left edge need not be at 0.
+  const QRect area = screen != nullptr ? screen->geometry() : QRect();
+  window->move(area.left() + CornerX(area.width(), outerWidth), area.top() + 1);
 }
 
 // Looks at the frame for a moment after the window is shown and moves the

@@ -49,8 +49,15 @@ bool OpacityControl::eventFilter(QObject* watched, QEvent* event) {
       if (area->verticalScrollBar()->maximum() > 0) return false;
     }
   }
-  const int delta = static_cast<QWheelEvent*>(event)->angleDelta().y();
-  if (delta != 0) slider_->setValue(WheelStep(slider_->value(), delta));
+  // A touchpad or a free-spinning wheel sends many small deltas per gesture;
+  // one step per whole notch (120) of their sum keeps a notch one step.
+  wheelDelta_ += static_cast<QWheelEvent*>(event)->angleDelta().y();
+  for (; wheelDelta_ >= kWheelNotch; wheelDelta_ -= kWheelNotch) {
+    slider_->setValue(WheelStep(slider_->value(), 1));
+  }
+  for (; wheelDelta_ <= -kWheelNotch; wheelDelta_ += kWheelNotch) {
+    slider_->setValue(WheelStep(slider_->value(), -1));
+  }
   return true;
 }
 

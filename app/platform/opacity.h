@@ -12,6 +12,8 @@ namespace zantor::platform {
 inline constexpr int kMinAlpha = 75;
 inline constexpr int kMaxAlpha = 255;
 inline constexpr int kStartAlpha = 200;
+// The wheel delta of one notch of a mouse wheel.
+inline constexpr int kWheelNotch = 120;
 
 // One wheel notch from `position`: away from the user (delta > 0) raises by 5
 // and wraps 255 -> 75; toward the user lowers and wraps 75 -> 255. A zero
@@ -21,7 +23,7 @@ int WheelStep(int position, int delta);
 void SetWindowOpacity(QWidget* dialog, int alpha);
 
 // Wires a dialog's slider: range, position, steps, the window's alpha, and the
-// wheel anywhere over the dialog.
+// wheel anywhere over the dialog, one step per notch of turn.
 class OpacityControl : public QObject {
   Q_OBJECT
  public:
@@ -35,6 +37,7 @@ class OpacityControl : public QObject {
  private:
   QWidget* dialog_;
   QSlider* slider_;
+  int wheelDelta_ = 0;  // turned but not yet a whole notch
 };
 
 }  // namespace zantor::platform

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -32,7 +33,10 @@ TemplateDialog::TemplateDialog(int templateId, QWidget* parent,
   setWindowTitle(Q(t.caption));
   setFont(DialogFont(Q(t.fontFace), t.pointSize));
   units_ = BaseUnitsFor(font());
-  Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  // Some taskbars leave dialog-type windows out; a window that asks for a
+  // taskbar button is an ordinary top-level window instead.
+  Qt::WindowFlags flags =
+      (t.appWindow ? Qt::Window : Qt::Dialog) | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
   if (t.systemMenu) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
   if (t.minimizeBox) flags |= Qt::WindowMinimizeButtonHint;
   setWindowFlags(flags);
@@ -104,6 +108,11 @@ void TemplateDialog::BuildControls(const CustomControlFactory& makeCustom) {
       case res::ControlClass::kPushButton:
       case res::ControlClass::kDefPushButton: {
         auto* b = new QPushButton(text, client_);
+        // Only the template names a default button. The toolkit would also
+        // make the first button one when the dialog shows, and keep the last
+        // focused one as the default after the focus has moved on, so that
+        // Enter on a slider or a read-only field would press it.
+        b->setAutoDefault(false);
         b->setDefault(c.cls == res::ControlClass::kDefPushButton);
         const int id = c.id;
         connect(b, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
@@ -219,6 +228,21 @@ QAction* TemplateDialog::MenuCommand(int commandId) const {
 void TemplateDialog::OnCommand(int id) {
   if (id == res::IDOK) accept();
   if (id == res::IDCANCEL) reject();
+}
+
+void TemplateDialog::keyPressEvent(QKeyEvent* event) {
+  // Enter presses the push button that has the focus; anywhere else it
+  // presses the template's default button, if it names one.
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const Qt::KeyboardModifiers other = event->modifiers() & ~Qt::KeypadModifier;
+  if (enter && other == Qt::NoModifier) {
+    auto* focused = qobject_cast<QPushButton*>(focusWidget());
+    if (focused != nullptr && focused->isEnabled() && client_->isAncestorOf(focused)) {
+      focused->click();
+      return;
+    }
+  }
+  QDialog::keyPressEvent(event);
 }
 
 void TemplateDialog::accept() { done(res::IDOK); }

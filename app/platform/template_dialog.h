@@ -56,6 +56,7 @@ class TemplateDialog : public QDialog {
  protected:
   // Called when a push button of the template is clicked.
   virtual void OnCommand(int id);
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void BuildMenu();

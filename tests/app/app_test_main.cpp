@@ -11,15 +11,22 @@ int main(int argc, char** argv) {
   QTemporaryDir home;
   if (!home.isValid()) return 2;
   QByteArray platform = "offscreen";
-#ifdef ZANTOR_TEST_SCREEN_WIDTH
-  QFile config(home.filePath(QStringLiteral("screens.json")));
-  if (!config.open(QIODevice::WriteOnly)) return 2;
-  config.write(QByteArray(R"({"screens":[{"name":"narrow","x":0,"y":0,"width":)") +
-               QByteArray::number(ZANTOR_TEST_SCREEN_WIDTH) +
-               R"(,"height":480,"logicalDpi":96}]})");
-  config.close();
-  platform += ":configfile=" + config.fileName().toLocal8Bit();
+  QByteArray screens;
+#if defined(ZANTOR_TEST_SCREEN_WIDTH)
+  screens = QByteArray(R"([{"name":"narrow","x":0,"y":0,"width":)") +
+            QByteArray::number(ZANTOR_TEST_SCREEN_WIDTH) + R"(,"height":480,"logicalDpi":96}])";
+#elif defined(ZANTOR_TEST_PRIMARY_SCREEN_ON_THE_RIGHT)
+  // The primary screen, lower than and to the right of a second one.
+  screens = R"([{"name":"a-primary","x":1024,"y":40,"width":1280,"height":800,"logicalDpi":96},)"
+            R"({"name":"b-left","x":0,"y":0,"width":1024,"height":768,"logicalDpi":96}])";
 #endif
+  if (!screens.isEmpty()) {
+    QFile config(home.filePath(QStringLiteral("screens.json")));
+    if (!config.open(QIODevice::WriteOnly)) return 2;
+    config.write(R"({"screens":)" + screens + "}");
+    config.close();
+    platform += ":configfile=" + config.fileName().toLocal8Bit();
+  }
 #ifdef ZANTOR_TEST_PLATFORM_FROM_ENVIRONMENT
   // Run inside the session the test was started in (a compositor).
   platform = qgetenv("QT_QPA_PLATFORM");

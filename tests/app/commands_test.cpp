@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -317,30 +318,91 @@ TEST_F(CommandsTest, ContextMenuOffersTheAboutBox) {
   EXPECT_EQ(dialogs_[1].templateId, res::kAboutBoxTemplate);
 }
 
-// Enter on a control other than the entry field presses no button, not even
-// one that had the focus before.
+// The dialog has no default button: Enter on a control other than the entry
+// field presses no button, neither the first one nor one that had the focus
+// before, and so opens no search either.
 TEST_F(CommandsTest, EnterElsewhereRunsNoCommand) {
+  int searches = 0;
+  d_->SetSearchRunner([&searches](QWidget*, store::HistoryStore&, const QString&) {
+    ++searches;
+    return false;
+  });
   ShowActive();
+  for (QPushButton* button : d_->client()->findChildren<QPushButton*>()) {
+    EXPECT_FALSE(button->isDefault()) << button->text().toStdString();
+  }
   TypeText(entry_, QStringLiteral("5"));
+  const auto enterOn = [this](int id) {
+    d_->Item(id)->setFocus();
+    QTest::keyClick(d_->Item(id), Qt::Key_Return);
+    QTest::keyClick(d_->Item(id), Qt::Key_Enter, Qt::KeypadModifier);
+  };
+  enterOn(1006);
+  enterOn(1001);
   d_->Item(1012)->setFocus();
-  d_->Item(1006)->setFocus();
-  QTest::keyClick(d_->Item(1006), Qt::Key_Return);
-  d_->Item(1002)->setFocus();
-  QTest::keyClick(d_->Item(1002), Qt::Key_Return);
+  enterOn(1006);
+  enterOn(1002);
+  EXPECT_EQ(searches, 0);
   EXPECT_TRUE(d_->isVisible());
   EXPECT_EQ(d_->GetDlgItemText(-1), QString());
   EXPECT_EQ(Result(*d_), QStringLiteral("0.00"));
   EXPECT_EQ(MyDataRows(), 0);
+
+  // A push button that has the focus is pressed by Enter.
+  d_->Item(1012)->setFocus();
+  QTest::keyClick(d_->Item(1012), Qt::Key_Return);
+  EXPECT_EQ(d_->GetDlgItemText(-1), QStringLiteral("0.00"));
+  d_->Item(1004)->setFocus();
+  QTest::keyClick(d_->Item(1004), Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(searches, 1);
 }
 
-// The operator button explains itself a moment after the pointer arrives.
+// When the operator button's tip label shows and hides, timed as the events
+// arrive rather than when a test happens to look.
+class TipTimes : public QObject {
+ public:
+  TipTimes() {
+    clock_.start();
+    qApp->installEventFilter(this);
+  }
+  ~TipTimes() override { qApp->removeEventFilter(this); }
+  qint64 shownAt = -1;
+  qint64 hiddenAt = -1;
+  qint64 now() const { return clock_.elapsed(); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched->inherits("QTipLabel")) {
+      if (event->type() == QEvent::Show && shownAt < 0) shownAt = clock_.elapsed();
+      if (event->type() == QEvent::Hide && shownAt >= 0 && hiddenAt < 0) {
+        hiddenAt = clock_.elapsed();
+      }
+    }
+    return false;
+  }
+
+ private:
+  QElapsedTimer clock_;
+};
+
+// The operator button explains itself a moment after the pointer arrives and
+// takes the tip away again by itself one and a half seconds later. Timers
+// only ever fire late, so the lower bounds hold on a loaded machine; the
+// waits end as soon as what they wait for happens.
 TEST_F(CommandsTest, OperatorButtonShowsItsTip) {
   ShowActive();
+  TipTimes tip;
   QTest::mouseMove(d_->Item(1004), QPoint(3, 3));
+  const qint64 arrived = tip.now();
   QTest::mouseMove(d_->Item(1007), QPoint(3, 3));
   EXPECT_FALSE(QToolTip::isVisible()) << "not at once";
-  EXPECT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 1000));
+  ASSERT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 5000));
   EXPECT_EQ(QToolTip::text(), QStringLiteral("点击我或用空格切换运算符"));
+  EXPECT_GE(tip.shownAt - arrived, 100);
+  ASSERT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 5000))
+      << "the tip is still up after 5 s";
+  ASSERT_GE(tip.hiddenAt, 0);
+  EXPECT_GE(tip.hiddenAt - tip.shownAt, 1000) << "gone too soon";
 }
 
 class SearchHandOverTest : public CommandsTest {

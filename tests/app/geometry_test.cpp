@@ -68,6 +68,7 @@ TEST_F(GeometryTest, ChoiceDialogAndAboutBox) {
     EXPECT_EQ(t.GetDlgItemText(res::IDOK), QStringLiteral("保留上次数据"));
     EXPECT_EQ(t.GetDlgItemText(res::IDCANCEL), QStringLiteral("清除上次数据"));
     EXPECT_FALSE(t.windowFlags() & Qt::WindowSystemMenuHint);
+    EXPECT_EQ(t.windowType(), Qt::Dialog) << "no taskbar button of its own";
     return res::IDCANCEL;
   };
   auto d = Start();

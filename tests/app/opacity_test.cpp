@@ -101,6 +101,28 @@ TEST_F(OpacityTest, WheelAnywhereStepsTheSlider) {
   ExpectAlpha(255);
 }
 
+// A touchpad sends a gesture as many small deltas: their sum steps once per
+// notch's worth (120), whichever way it goes, and a fast wheel's two notches
+// in one event are two steps.
+TEST_F(OpacityTest, SmallDeltasAddUpToNotches) {
+  for (int i = 0; i < 11; ++i) Wheel(d_->client(), 10);
+  ExpectAlpha(200);
+  Wheel(d_->client(), 10);
+  ExpectAlpha(205);
+  for (int i = 0; i < 48; ++i) Wheel(d_->Item(1004), 5);
+  ExpectAlpha(215);
+  Wheel(d_->client(), 60);
+  for (int i = 0; i < 10; ++i) Wheel(d_->client(), -15);
+  ExpectAlpha(215);  // 60 up, 150 down: not yet a whole notch down
+  Wheel(d_->client(), -30);
+  ExpectAlpha(210);
+  Wheel(d_->client(), 240);
+  ExpectAlpha(220);
+  Wheel(d_->client(), 119);
+  Wheel(d_->client(), -119);
+  ExpectAlpha(220);
+}
+
 TEST_F(OpacityTest, DraggedOffTheGridStaysInRange) {
   slider_->setValue(252);
   ExpectAlpha(252);

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QTest>
+#include <functional>
 
 #include "app_test_support.h"
 
@@ -19,6 +20,25 @@ class PasteTest : public StartedDialogTest {
  protected:
   static void SetClipboard(const QString& text) { QGuiApplication::clipboard()->setText(text); }
   static QString Clipboard() { return QGuiApplication::clipboard()->text(); }
+
+  // Opens the field's menu (by the Menu key, or after a right press) and
+  // chooses its Paste; `beforeChoosing` runs while the menu is open.
+  void MenuPaste(QContextMenuEvent::Reason reason,
+                 const std::function<void()>& beforeChoosing = {}) {
+    QContextMenuEvent e(reason, QPoint(2, 2), entry_->mapToGlobal(QPoint(2, 2)));
+    QCoreApplication::sendEvent(entry_, &e);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr) << "no menu opened";
+    QAction* paste = nullptr;
+    for (QAction* a : menu->actions()) {
+      if (a->text().startsWith(QStringLiteral("&Paste"))) paste = a;
+    }
+    if (beforeChoosing) beforeChoosing();
+    ASSERT_NE(paste, nullptr);
+    paste->setEnabled(true);  // as it would be, seeing the clipboard now
+    paste->trigger();
+    menu->close();
+  }
 };
 
 TEST_F(PasteTest, CtrlVInsertsTheCleanedText) {
@@ -140,6 +160,30 @@ TEST_F(PasteTest, RightButtonCleansOrIsDropped) {
   EXPECT_FALSE(ContextMenuOpens());
   QTest::mouseRelease(entry_, Qt::RightButton);
   EXPECT_TRUE(ContextMenuOpens()) << "only the menu of that press is dropped";
+}
+
+// The menu's Paste goes through the same cleaning and length rule as Ctrl+V,
+// whether the Menu key opened it (no right press cleaned anything before) or
+// the clipboard changed while the menu was open.
+TEST_F(PasteTest, MenuPasteIsCleanedLikeCtrlV) {
+  SetClipboard(QStringLiteral("合计 -3.5"));
+  MenuPaste(QContextMenuEvent::Keyboard);
+  EXPECT_EQ(entry_->text(), QStringLiteral("-3.5"));
+  EXPECT_EQ(Clipboard(), QStringLiteral("-3.5"));
+
+  entry_->clear();
+  SetClipboard(QString(150, QLatin1Char('1')));
+  MenuPaste(QContextMenuEvent::Keyboard);
+  EXPECT_EQ(entry_->text(), QString()) << "150 digits are too long, even all digits";
+  EXPECT_EQ(Result(*d_), kTooLong);
+  EXPECT_EQ(Clipboard(), QStringLiteral("0"));
+
+  SetClipboard(QStringLiteral("7"));
+  QTest::mousePress(entry_, Qt::RightButton);
+  MenuPaste(QContextMenuEvent::Mouse, [] { SetClipboard(QStringLiteral("共 12 元")); });
+  QTest::mouseRelease(entry_, Qt::RightButton);
+  EXPECT_EQ(entry_->text(), QStringLiteral("12"));
+  EXPECT_EQ(Clipboard(), QStringLiteral("12"));
 }
 
 }  // namespace

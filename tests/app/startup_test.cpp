@@ -386,6 +386,14 @@ TEST_F(StartupTest, WindowAfterStartUp) {
   EXPECT_EQ(frame.topLeft(), QPoint(screenWidth - std::max(355, frame.width()), 1));
   EXPECT_LE(frame.right(), screenWidth - 1) << "the whole window is on the screen";
   EXPECT_EQ(d->windowTitle(), QStringLiteral("Zantor"));
+  // A window of its own, which every taskbar shows, not a dialog some leave
+  // out; with its caption, system menu, close and minimise boxes, fixed size.
+  EXPECT_EQ(d->windowType(), Qt::Window);
+  const Qt::WindowFlags wanted = Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                 Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint;
+  EXPECT_EQ(d->windowFlags() & wanted, wanted);
+  EXPECT_FALSE(d->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_EQ(d->minimumSize(), d->maximumSize());
   EXPECT_TRUE(d->ItemAs<QRadioButton>(1002)->isChecked());
   EXPECT_FALSE(d->ItemAs<QRadioButton>(1003)->isChecked());
   EXPECT_EQ(d->state().entryMode, 'k');

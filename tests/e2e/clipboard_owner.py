@@ -1,6 +1,8 @@
-"""Holds the X CLIPBOARD with one text, as another program's copy would.
+"""Holds an X selection with one text, as another program's copy would.
 
-Usage: clipboard_owner.py TEXT. Prints "ready" once it owns the selection and
+Usage: clipboard_owner.py TEXT [SELECTION]; SELECTION is CLIPBOARD (the
+default) or PRIMARY, the text the middle button pastes. Prints "ready" once it
+owns the selection and
 "cleared" when another client takes it over (then exits 0). Gives up after a
 minute so that it never outlives a broken test.
 """
@@ -20,7 +22,7 @@ def main():
     signal.alarm(60)
     d = xdisplay.Display()
     owner = d.screen().root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
-    clipboard = d.intern_atom("CLIPBOARD")
+    clipboard = d.intern_atom(sys.argv[2] if len(sys.argv) > 2 else "CLIPBOARD")
     targets = d.intern_atom("TARGETS")
     utf8 = d.intern_atom("UTF8_STRING")
     plain = d.intern_atom("text/plain;charset=utf-8")

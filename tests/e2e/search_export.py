@@ -53,6 +53,13 @@ def scenario(s):
 
     s.key("f")
     search = s.wait_window(z.SEARCH, pid=proc.pid, timeout=30)
+    # Modal over the calculator and kept above it: the desktop is told whose
+    # child the search window is.
+    check(s.transient_for(search) == int(main),
+          "the search window is transient for %r, not for the main window %s"
+          % (s.transient_for(search), main))
+    check("_NET_WM_STATE_MODAL" in s.atoms(search, "_NET_WM_STATE"),
+          "the search window is not modal: %r" % s.atoms(search, "_NET_WM_STATE"))
     _, _, width, height = s.geometry(search)
 
     def at(point):

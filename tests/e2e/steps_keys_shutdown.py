@@ -24,6 +24,9 @@ def scenario(s):
     proc, main = s.start_and_choose(keep=True)
     check(s.query("SELECT count(*) FROM MyData") == [(0,)],
           "a first start should create an empty history")
+    # A normal window, which every taskbar shows; a dialog some leave out.
+    check(s.atoms(main, "_NET_WM_WINDOW_TYPE") == ["_NET_WM_WINDOW_TYPE_NORMAL"],
+          "the main window's type is %r" % s.atoms(main, "_NET_WM_WINDOW_TYPE"))
 
     # Fast mode: typed whole numbers are hundredths.
     s.type("1234")

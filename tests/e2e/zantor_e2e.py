@@ -142,10 +142,12 @@ class Session:
         except subprocess.TimeoutExpired:
             pass
 
-    def own_clipboard(self, text):
-        """Another process copies `text`; returns that process (it ends with
-        "cleared" on its output once someone else takes the clipboard)."""
-        owner = subprocess.Popen([sys.executable, os.path.join(HERE, "clipboard_owner.py"), text],
+    def own_clipboard(self, text, selection="CLIPBOARD"):
+        """Another process copies `text` (selects it, for PRIMARY); returns that
+        process (it ends with "cleared" on its output once someone else takes
+        the selection)."""
+        owner = subprocess.Popen([sys.executable, os.path.join(HERE, "clipboard_owner.py"), text,
+                                  selection],
                                  env=self.env, stdout=subprocess.PIPE, text=True)
         self.helpers.append(owner)
         line = owner.stdout.readline().strip()
@@ -246,6 +248,20 @@ class Session:
         g = w.get_geometry()
         pos = w.translate_coords(self.x.screen().root, 0, 0)
         return (-pos.x, -pos.y, g.width, g.height)
+
+    def transient_for(self, wid):
+        """The window that `wid` is declared transient for (kept above), or None."""
+        w = self.x.create_resource_object("window", int(wid))
+        owner = w.get_wm_transient_for()
+        return owner.id if owner is not None else None
+
+    def atoms(self, wid, prop):
+        """The names in an atom-list property of a window (empty when unset)."""
+        w = self.x.create_resource_object("window", int(wid))
+        value = w.get_full_property(self.x.intern_atom(prop), X.AnyPropertyType)
+        if value is None:
+            return []
+        return [self.x.get_atom_name(a) for a in value.value]
 
     def numlock_on(self):
         out = subprocess.run(["xset", "q"], env=self.env, capture_output=True, text=True).stdout

@@ -1,8 +1,11 @@
 // The search dialog driven through its own widgets: what it shows when it
 // opens, when the sort buttons rebuild the report, refused values, and the
 // transaction every way out of it begins.
+#include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
 
 #include "search/query.h"
@@ -188,6 +191,32 @@ TEST_F(FindDialogTest, TheValueFieldKeepsEnterAndEscToItself) {
   EXPECT_EQ(field->text(), QStringLiteral("12"));
   EXPECT_EQ(dialog->reportView()->documentsShown(), 0);
   EXPECT_EQ(BeginCounter::count(), begins);
+}
+
+// The value field's menu, opened by the Menu key, pastes through the field's
+// own cleaning: only the number's characters, and "0" instead of a text of
+// 100 bytes or more, which is not pasted.
+TEST_F(FindDialogTest, TheValueFieldsMenuPastesCleanedText) {
+  auto dialog = Open();
+  QLineEdit* field = dialog->valueField();
+  const auto menuPaste = [field] {
+    QContextMenuEvent e(QContextMenuEvent::Keyboard, QPoint(2, 2),
+                        field->mapToGlobal(QPoint(2, 2)));
+    QCoreApplication::sendEvent(field, &e);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr) << "no menu opened";
+    for (QAction* a : menu->actions()) {
+      if (a->text().startsWith(QStringLiteral("&Paste"))) a->trigger();
+    }
+    menu->close();
+  };
+  QGuiApplication::clipboard()->setText(QStringLiteral("小于 -3.5 元"));
+  menuPaste();
+  EXPECT_EQ(field->text(), QStringLiteral("-3.5"));
+  QGuiApplication::clipboard()->setText(QString(150, QLatin1Char('1')));
+  menuPaste();
+  EXPECT_EQ(field->text(), QStringLiteral("-3.5"));
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("0"));
 }
 
 // The flag belongs to the process: opening the dialog neither sets nor
