@@ -1,6 +1,7 @@
 #include "app/platform/template_dialog.h"
 
 #include <QAbstractButton>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -219,6 +220,15 @@ QAction* TemplateDialog::MenuCommand(int commandId) const {
 void TemplateDialog::OnCommand(int id) {
   if (id == res::IDOK) accept();
   if (id == res::IDCANCEL) reject();
+}
+
+void TemplateDialog::closeEvent(QCloseEvent* event) {
+  if (closeAnswer_ && isVisible()) {
+    done(*closeAnswer_);
+    event->accept();
+    return;
+  }
+  QDialog::closeEvent(event);
 }
 
 void TemplateDialog::accept() { done(res::IDOK); }
