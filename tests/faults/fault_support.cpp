@@ -1,6 +1,7 @@
 #include "fault_support.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sched.h>
 #include <sqlite3.h>
 #include <sys/mount.h>
@@ -175,11 +176,14 @@ std::vector<std::vector<std::string>> Query(const std::string& dbPath, const std
   std::vector<std::vector<std::string>> rows;
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    ADD_FAILURE() << "cannot open " << dbPath << ": " << sqlite3_errmsg(db);
     sqlite3_close(db);
     return rows;
   }
   sqlite3_stmt* s = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK) {
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+    ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
+  } else {
     int rc;
     while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
       std::vector<std::string> row;
@@ -189,7 +193,10 @@ std::vector<std::vector<std::string>> Query(const std::string& dbPath, const std
       }
       rows.push_back(std::move(row));
     }
-    if (rc != SQLITE_DONE) rows.clear();
+    if (rc != SQLITE_DONE) {
+      ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
+      rows.clear();
+    }
   }
   sqlite3_finalize(s);
   sqlite3_close(db);
