@@ -97,63 +97,69 @@ class ExportFaultTest : public ::testing::Test {
   std::vector<Box> boxes_;
 };
 
+enum class Fault { kNoSpace, kFileTooLarge };
+
+class ExportDiskFaultTest : public ExportFaultTest, public ::testing::WithParamInterface<Fault> {};
+
 // The disk fills up, or refuses to let the file grow, while the export writes:
 // a message names the file, the file that was there keeps its old content, a
 // file that was not there does not appear, no temporary file is left, the
 // caption stays. With room again the same export succeeds.
-TEST_F(ExportFaultTest, DiskFullWhileExporting) {
-  enum Fault { kNoSpace, kFileTooLarge };
-  for (const Fault fault : {kNoSpace, kFileTooLarge}) {
-    SCOPED_TRACE(fault == kNoSpace ? "ENOSPC on a full tmpfs" : "EFBIG past RLIMIT_FSIZE");
-    std::unique_ptr<QTemporaryDir> small;
-    QString folder = dir_.path();
-    if (fault == kNoSpace) {
-      if (SmallDisk().empty()) {
-        std::fprintf(stderr, "no small tmpfs here: only the file-size limit is tried\n");
-        continue;
-      }
-      small = std::make_unique<QTemporaryDir>(QString::fromStdString(SmallDisk()) +
-                                              QStringLiteral("/export-XXXXXX"));
-      ASSERT_TRUE(small->isValid());
-      folder = small->path();
-    }
-    const QString old = folder + QStringLiteral("/rows.csv");
-    const QString fresh = folder + QStringLiteral("/new.txt");
-    {
-      QFile f(old);
-      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-      f.write("old rows\n");
-    }
-    auto dialog = Open();
-    boxes_.clear();
-    {
-      std::optional<DiskFiller> filler;
-      std::optional<FileSizeLimit> limit;
-      if (fault == kNoSpace) {
-        filler.emplace(folder.toStdString());
-        ASSERT_TRUE(filler->full());
-      } else {
-        limit.emplace(16);  // far less than the export's bytes
-        ASSERT_TRUE(limit->active());
-      }
-      EXPECT_FALSE(dialog->ExportTo(old));
-      EXPECT_FALSE(dialog->ExportTo(fresh));
-    }
-    ASSERT_EQ(boxes_.size(), 2u);
-    EXPECT_EQ(boxes_[0].text, CannotWrite(old));
-    EXPECT_EQ(boxes_[1].text, CannotWrite(fresh));
-    EXPECT_EQ(boxes_[0].flags, platform::MB_OK | platform::MB_ICONWARNING);
-    EXPECT_EQ(dialog->windowTitle(), kCaption);
-    EXPECT_EQ(ReadAll(old), QByteArray("old rows\n"));
-    EXPECT_FALSE(QFileInfo::exists(fresh));
-    EXPECT_EQ(Files(folder), QStringList{QStringLiteral("rows.csv")});
-
-    ASSERT_TRUE(dialog->ExportTo(old));
-    EXPECT_EQ(ReadAll(old), Expected());
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("保存到：") + old);
-    EXPECT_EQ(boxes_.size(), 2u);
+TEST_P(ExportDiskFaultTest, DiskFullWhileExporting) {
+  const Fault fault = GetParam();
+  std::unique_ptr<QTemporaryDir> small;
+  QString folder = dir_.path();
+  if (fault == Fault::kNoSpace) {
+    if (SmallDisk().empty()) GTEST_SKIP() << "no small tmpfs here";
+    small = std::make_unique<QTemporaryDir>(QString::fromStdString(SmallDisk()) +
+                                            QStringLiteral("/export-XXXXXX"));
+    ASSERT_TRUE(small->isValid());
+    folder = small->path();
   }
+  const QString old = folder + QStringLiteral("/rows.csv");
+  const QString fresh = folder + QStringLiteral("/new.txt");
+  {
+    QFile f(old);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("old rows\n");
+  }
+  auto dialog = Open();
+  boxes_.clear();
+  {
+    std::optional<DiskFiller> filler;
+    std::optional<FileSizeLimit> limit;
+    if (fault == Fault::kNoSpace) {
+      filler.emplace(folder.toStdString());
+      ASSERT_TRUE(filler->full());
+    } else {
+      limit.emplace(16);  // far less than the export's bytes
+      ASSERT_TRUE(limit->active());
+    }
+    EXPECT_FALSE(dialog->ExportTo(old));
+    EXPECT_FALSE(dialog->ExportTo(fresh));
+  }
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[0].text, CannotWrite(old));
+  EXPECT_EQ(boxes_[1].text, CannotWrite(fresh));
+  EXPECT_EQ(boxes_[0].flags, platform::MB_OK | platform::MB_ICONWARNING);
+  EXPECT_EQ(dialog->windowTitle(), kCaption);
+  EXPECT_EQ(ReadAll(old), QByteArray("old rows\n"));
+  EXPECT_FALSE(QFileInfo::exists(fresh));
+  EXPECT_EQ(Files(folder), QStringList{QStringLiteral("rows.csv")});
+
+  ASSERT_TRUE(dialog->ExportTo(old));
+  EXPECT_EQ(ReadAll(old), Expected());
+  EXPECT_EQ(dialog->windowTitle(), QStringLiteral("保存到：") + old);
+  EXPECT_EQ(boxes_.size(), 2u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, ExportDiskFaultTest,
+                         ::testing::Values(Fault::kNoSpace, Fault::kFileTooLarge),
+                         [](const ::testing::TestParamInfo<Fault>& fault) {
+                           // ENOSPC on a full tmpfs; EFBIG past RLIMIT_FSIZE.
+                           return std::string(fault.param == Fault::kNoSpace ? "FullTmpfs"
+                                                                             : "FileSizeLimit");
+                         });
 
 // A megabyte on the clipboard pasted into the value field: nothing lands, the
 // clipboard then holds "0", and no message is shown.
