@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -68,6 +69,17 @@ Rows FileRows(const std::string& db) {
   Rows rows = Query(db, "SELECT oP,fdata,mdata,re FROM MyData ORDER BY ID;");
   for (auto& r : rows) r[1] = Number(r[1]);
   return rows;
+}
+
+// A kill while the tape makes its tables can leave a hot journal that only a
+// connection allowed to write may roll back. The next start does that before
+// it reads anything, so the checks below look at the file as it will find it.
+void RollBackAsTheNextStartWould(const std::string& db) {
+  sqlite3* c = nullptr;
+  if (sqlite3_open_v2(db.c_str(), &c, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+    sqlite3_exec(c, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
+  }
+  sqlite3_close(c);
 }
 
 struct Round {
@@ -210,6 +222,7 @@ TEST(KillTape, KilledAtRandomMomentsRoundAfterRound) {
     ASSERT_TRUE(r.killed) << "the tape ended before the kill";
     const Rows printed = Printed(r.out);
     ASSERT_GE(printed.size(), static_cast<size_t>(lines));
+    if (FileSize(db) >= 0) RollBackAsTheNextStartWould(db);
     // Killed before the tape made its tables (the file may exist, empty).
     if (FileSize(db) < 0 ||
         Query(db, "SELECT count(*) FROM sqlite_master WHERE name='MyData';") == Rows{{"0"}}) {
