@@ -15,6 +15,7 @@
 
 #include "app/calc_dialog.h"
 #include "res/dialog_templates.h"
+#include "tests/support/history_file.h"
 
 class QDialog;
 class QLineEdit;
@@ -37,10 +38,11 @@ struct ShownDialog {
   QString caption;
 };
 
-using Rows = std::vector<std::vector<std::string>>;
+using testsupport::Rows;
 
 // Every row of `sql` on the file at `path`, through a connection of its own,
-// so what it sees is what another process would find in the file.
+// so what it sees is what another process would find in the file (NULL as
+// "<null>"; an error fails the test).
 Rows ReadRows(const QString& path, const std::string& sql);
 int CountRows(const QString& path, const std::string& table);
 

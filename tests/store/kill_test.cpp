@@ -161,6 +161,8 @@ std::string Number(const std::string& text) {
 }
 
 std::vector<std::vector<std::string>> RowsAfter(const std::string& path, long firstId) {
+  // Killed before the history was made: no file, or one without its tables.
+  if (!testing::Exists(path) || Peek(path).CountIfReadable("MyData") < 0) return {};
   auto rows = Peek(path).Rows("SELECT oP,fdata,mdata,re,typeof(fdata) FROM MyData WHERE ID>" +
                               std::to_string(firstId) + " ORDER BY ID;");
   for (auto& r : rows) {
