@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -25,6 +24,8 @@
 #include "fault_support.h"
 #include "search/find_dialog.h"
 #include "store/history_store.h"
+#include "tests/support/qt_files.h"
+#include "tests/support/two_steps.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -37,10 +38,7 @@ const QString kCaption = QStringLiteral("查  找");
 
 QString CannotWrite(const QString& path) { return QStringLiteral("无法写入文件：\n") + path; }
 
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using testsupport::ReadAll;
 
 struct Box {
   QString text;
@@ -54,11 +52,7 @@ class ExportFaultTest : public ::testing::Test {
     store_ = std::make_unique<store::HistoryStore>(
         dir_.filePath(QStringLiteral("QorvelDb.db")).toStdString());
     ASSERT_EQ(store_->OpenHistoryDatabase(), store::Notice::kNone);
-    engine::HistoryRow a{'+', "0.05", "0.05", "0.05"};
-    engine::HistoryRow b{'*', "3", "3", "0.15"};
-    store_->RecordStep(a, 2);
-    store_->RecordStep(b, 2);
-    ASSERT_EQ(store_->SaveLastTotal(2, "0.15"), store::Notice::kNone);
+    testsupport::RecordTwoSteps(*store_);
     search::RequeryPending() = true;
     HookBoxes();
   }
@@ -77,12 +71,7 @@ class ExportFaultTest : public ::testing::Test {
     dialog->OnFilterChange();
     return dialog;
   }
-  static QByteArray Expected() {
-    QStringEncoder gbk("GBK");
-    return gbk(
-        QStringLiteral("序号,操作,数据,每一步结果\r\n1,+,\"0.05\",\"0.05\"\r\n"
-                       "2,*,\"3\",\"0.15\"\r\n,,最终结果:,\"0.15\","));
-  }
+  static QByteArray Expected() { return QByteArray::fromStdString(testsupport::kTwoStepsCsvBytes); }
   // Files in `folder` other than the history's.
   static QStringList Files(const QString& folder) {
     QStringList out;

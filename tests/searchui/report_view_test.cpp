@@ -9,6 +9,7 @@
 
 #include "search/report.h"
 #include "searchui_support.h"
+#include "tests/support/two_steps.h"
 
 namespace zantor::searchui {
 namespace {
@@ -39,9 +40,7 @@ QString Str(search::ReportView& view, const char* code) {
 class ReportViewTest : public SearchUiTest {
  protected:
   void ShowTwoRows() {
-    store_->RecordStep(Row('+', "0.05", "0.05", "0.05"), 2);
-    store_->RecordStep(Row('*', "3", "3", "0.15"), 2);
-    ASSERT_EQ(store_->SaveLastTotal(2, "0.15"), store::Notice::kNone);
+    testsupport::RecordTwoSteps(*store_);
     dialog_ = std::make_unique<search::CFindDlg>(*store_, QStringLiteral("0.15"));
     dialog_->show();
     dialog_->filterList()->setCurrentIndex(dialog_->filterList()->findText(QStringLiteral("全")));
