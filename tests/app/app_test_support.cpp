@@ -62,6 +62,11 @@ QString CalcDialogTest::DbPath() const { return dir_.filePath(QStringLiteral("Qo
 
 QLineEdit* CalcDialogTest::Entry(const CCalcDlg& d) { return d.ItemAs<QLineEdit>(1000); }
 
+void CalcDialogTest::Step(CCalcDlg& d, const QString& typed) {
+  TypeText(Entry(d), typed);
+  PressEnter(Entry(d));
+}
+
 std::vector<QString> CalcDialogTest::BoxTexts() const {
   std::vector<QString> texts;
   for (const ShownBox& b : boxes_) texts.push_back(b.text);

@@ -64,6 +64,9 @@ class CalcDialogTest : public ::testing::Test {
 
   QString DbPath() const;
   static QLineEdit* Entry(const CCalcDlg& d);
+  // One step as the user makes it: the number typed into the entry field,
+  // then Enter.
+  static void Step(CCalcDlg& d, const QString& typed);
   static QString Result(const CCalcDlg& d) { return d.GetDlgItemText(1001); }
   int MyDataRows() const { return CountRows(DbPath(), "MyData"); }
   std::vector<QString> BoxTexts() const;
@@ -88,6 +91,8 @@ class StartedDialogTest : public CalcDialogTest {
  protected:
   void SetUp() override;
 
+  using CalcDialogTest::Step;
+  void Step(const QString& typed) { Step(*d_, typed); }
   void CtrlV();
   // Sends the context-menu request that follows a right press; true when the
   // field opened its menu (closed again at once).

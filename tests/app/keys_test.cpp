@@ -30,11 +30,6 @@ class KeysTest : public StartedDialogTest {
     entry_->setCursorPosition(static_cast<int>(text.size()));
   }
 
-  void Step(const QString& typed) {
-    TypeText(entry_, typed);
-    PressEnter(entry_);
-  }
-
   // Sends a key press or release with its own text, as a keyboard layout
   // would deliver it.
   void Send(QEvent::Type type, int key, Qt::KeyboardModifiers modifiers, const QString& text,

@@ -59,10 +59,6 @@ class DiskFaultTest : public CalcDialogTest, public ::testing::WithParamInterfac
     limit_.reset();
   }
 
-  void Step(CCalcDlg& d, const QString& typed) {
-    TypeText(Entry(d), typed);
-    PressEnter(Entry(d));
-  }
   std::vector<std::string> Entries() {
     std::vector<std::string> out;
     for (const auto& row : Query(Db(), "SELECT mdata FROM MyData ORDER BY ID;")) {

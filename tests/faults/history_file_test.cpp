@@ -49,10 +49,6 @@ class HistoryFileTest : public CalcDialogTest {
     d->SetSearchRunner([](QWidget*, store::HistoryStore&, const QString&) { return false; });
     return d;
   }
-  static void Step(CCalcDlg& d, const QString& typed) {
-    TypeText(Entry(d), typed);
-    PressEnter(Entry(d));
-  }
   static std::string Garbage(size_t n) {
     std::string g;
     for (size_t i = 0; i < n; ++i) g.push_back(static_cast<char>((i * 37 + 11) % 256));
