@@ -27,11 +27,12 @@
 #include <vector>
 
 #include "fault_support.h"
+#include "tests/support/tape_process.h"
 
 namespace zantor::faults {
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
+using testsupport::Rows;
 
 // One tape line per step: additions, subtractions and the odd
 // multiplication by 1.00 (fast mode reads 100 as 1.00).
@@ -40,36 +41,9 @@ std::string Line(long i) {
   return std::string(i % 3 == 2 ? "- " : "+ ") + std::to_string((i * 7919) % 100000);
 }
 
-std::string Number(const std::string& text) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.17g", std::strtod(text.c_str(), nullptr));
-  return buffer;
-}
+Rows Printed(const std::string& out) { return testsupport::PrintedSteps(out, true); }
 
-// "op \t fdata \t mdata \t re" lines; fdata compared as a number (the file
-// stores it as REAL).
-Rows Printed(const std::string& out) {
-  Rows rows;
-  std::istringstream in(out);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::vector<std::string> cells;
-    std::istringstream fields(line);
-    std::string cell;
-    while (std::getline(fields, cell, '\t')) cells.push_back(cell);
-    if (cells.size() != 4) continue;  // a line cut by the kill
-    cells[1] = Number(cells[1]);
-    rows.push_back(cells);
-  }
-  return rows;
-}
-
-Rows FileRows(const std::string& db) {
-  Rows rows = Query(db, "SELECT oP,fdata,mdata,re FROM MyData ORDER BY ID;");
-  for (auto& r : rows) r[1] = Number(r[1]);
-  return rows;
-}
+Rows FileRows(const std::string& db) { return testsupport::StoredSteps(db); }
 
 // A kill while the tape makes its tables can leave a hot journal that only a
 // connection allowed to write may roll back. The next start does that before
@@ -106,20 +80,7 @@ Round RunAndKill(const std::vector<std::string>& args, long first, long lines) {
   if (::pipe2(in, O_CLOEXEC) != 0) std::abort();
   const int devnull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
 
-  std::vector<std::string> copy = args;
-  std::vector<char*> argv;
-  std::string tool = ZANTOR_TAPE_PATH;
-  argv.push_back(tool.data());
-  for (auto& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(in[0], 0);
-    ::dup2(slave, 1);
-    ::dup2(devnull, 2);
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
+  const pid_t pid = testsupport::SpawnTape(ZANTOR_TAPE_PATH, args, in[0], slave, devnull);
   ::close(in[0]);
   ::close(slave);
   ::close(devnull);
@@ -177,15 +138,7 @@ Rows Uninterrupted(long count) {
   ::lseek(fd, 0, SEEK_SET);
   int out[2];
   if (::pipe(out) != 0) std::abort();
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(fd, 0);
-    ::dup2(out[1], 1);
-    std::string tool = ZANTOR_TAPE_PATH;
-    char* argv[] = {tool.data(), nullptr};
-    ::execv(argv[0], argv);
-    ::_exit(127);
-  }
+  const pid_t pid = testsupport::SpawnTape(ZANTOR_TAPE_PATH, {}, fd, out[1], STDERR_FILENO);
   ::close(out[1]);
   ::close(fd);
   ::unlink(path);
