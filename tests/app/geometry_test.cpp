@@ -65,8 +65,6 @@ TEST_F(GeometryTest, ChoiceDialogAndAboutBox) {
     ExpectLaidOutAsTemplate(t);
     EXPECT_TRUE(t.ItemAs<QPushButton>(res::IDOK)->isDefault());
     EXPECT_FALSE(t.ItemAs<QPushButton>(res::IDCANCEL)->isDefault());
-    EXPECT_EQ(t.GetDlgItemText(res::IDOK), QStringLiteral("保留上次数据"));
-    EXPECT_EQ(t.GetDlgItemText(res::IDCANCEL), QStringLiteral("清除上次数据"));
     EXPECT_FALSE(t.windowFlags() & Qt::WindowSystemMenuHint);
     return res::IDCANCEL;
   };
@@ -79,7 +77,6 @@ TEST_F(GeometryTest, ChoiceDialogAndAboutBox) {
     auto& t = dynamic_cast<platform::TemplateDialog&>(dialog);
     ExpectLaidOutAsTemplate(t);
     EXPECT_TRUE(t.ItemAs<QPushButton>(res::IDOK)->isDefault());
-    EXPECT_EQ(t.GetDlgItemText(res::IDOK), QStringLiteral("确定"));
     return res::IDOK;
   };
   d->OnAboutAuthor();

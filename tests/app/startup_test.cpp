@@ -78,7 +78,6 @@ TEST_F(StartupTest, FirstRunKeepShowsZeroAndCreatesBothTables) {
   auto d = Start(res::IDOK);
   ASSERT_EQ(dialogs_.size(), 1u);
   EXPECT_EQ(dialogs_[0].templateId, res::kStartModeTemplate);
-  EXPECT_EQ(dialogs_[0].caption, QStringLiteral("选择操作方式"));
   EXPECT_EQ(Result(*d), QStringLiteral("0.00"));
   EXPECT_TRUE(boxes_.empty()) << BoxTexts().front().toStdString();
   EXPECT_EQ(MyDataRows(), 0);
