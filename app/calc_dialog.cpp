@@ -65,6 +65,10 @@ void CCalcDlg::OnInitDialog(const QString& executableDir) {
   helpPath_ = platform::FindHelpPage(executableDir);
 
   platform::TemplateDialog choice(res::kStartModeTemplate);
+  // Every window manager here puts a close box on this window; closing it
+  // must not be the choice that deletes the history, which only Esc and the
+  // button make.
+  choice.SetCloseAnswer(res::IDOK);
   const int answer = choice.DoModal();
 
   state_.accumulator = engine::SignedNumber::Zero();

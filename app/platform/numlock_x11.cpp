@@ -3,6 +3,9 @@
 #include <QtGui/qguiapplication_platform.h>
 #include <QGuiApplication>
 
+#include <functional>
+#include <utility>
+
 #include "app/platform/numlock.h"
 
 #include <X11/XKBlib.h>
@@ -17,7 +20,14 @@ Display* X11Display() {
   return x11 != nullptr ? x11->display() : nullptr;
 }
 
+std::function<void()>& Hook() {
+  static std::function<void()> hook;
+  return hook;
+}
+
 }  // namespace
+
+void SetNumLockHook(std::function<void()> hook) { Hook() = std::move(hook); }
 
 bool NumLockIsOn() {
   Display* d = X11Display();
@@ -29,6 +39,7 @@ bool NumLockIsOn() {
 }
 
 void HoldNumLockOn() {
+  if (Hook()) Hook()();
   Display* d = X11Display();
   if (d == nullptr || NumLockIsOn()) return;
   const unsigned mask = XkbKeysymToModifiers(d, XK_Num_Lock);

@@ -1,6 +1,7 @@
 #include "app/platform/template_dialog.h"
 
 #include <QAbstractButton>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -243,6 +244,15 @@ void TemplateDialog::keyPressEvent(QKeyEvent* event) {
     }
   }
   QDialog::keyPressEvent(event);
+}
+
+void TemplateDialog::closeEvent(QCloseEvent* event) {
+  if (closeAnswer_ && isVisible()) {
+    done(*closeAnswer_);
+    event->accept();
+    return;
+  }
+  QDialog::closeEvent(event);
 }
 
 void TemplateDialog::accept() { done(res::IDOK); }

@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "app/platform/dialog_units.h"
@@ -49,6 +50,10 @@ class TemplateDialog : public QDialog {
 
   int DoModal();
 
+  // A close request from the window manager ends the dialog with `id`
+  // instead of IDCANCEL; Esc still cancels.
+  void SetCloseAnswer(int id) { closeAnswer_ = id; }
+
  public slots:
   void accept() override;
   void reject() override;
@@ -57,6 +62,7 @@ class TemplateDialog : public QDialog {
   // Called when a push button of the template is clicked.
   virtual void OnCommand(int id);
   void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void BuildMenu();
@@ -69,6 +75,7 @@ class TemplateDialog : public QDialog {
   std::vector<std::pair<int, QWidget*>> items_;
   std::vector<std::pair<int, QAction*>> commands_;
   std::vector<std::pair<int, QString*>> bound_;
+  std::optional<int> closeAnswer_;
 };
 
 }  // namespace zantor::platform

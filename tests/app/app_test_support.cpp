@@ -1,7 +1,5 @@
 #include "app_test_support.h"
 
-#include <sqlite3.h>
-
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDialog>
@@ -14,30 +12,7 @@
 namespace zantor::apptest {
 
 Rows ReadRows(const QString& path, const std::string& sql) {
-  Rows rows;
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.toStdString().c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
-      SQLITE_OK) {
-    sqlite3_close(db);
-    ADD_FAILURE() << "cannot open " << path.toStdString();
-    return rows;
-  }
-  sqlite3_stmt* s = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
-    ADD_FAILURE() << sql << ": " << sqlite3_errmsg(db);
-  } else {
-    while (sqlite3_step(s) == SQLITE_ROW) {
-      std::vector<std::string> row;
-      for (int c = 0; c < sqlite3_column_count(s); ++c) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, c));
-        row.emplace_back(text != nullptr ? text : "");
-      }
-      rows.push_back(std::move(row));
-    }
-  }
-  sqlite3_finalize(s);
-  sqlite3_close(db);
-  return rows;
+  return testsupport::ReadHistory(path.toStdString(), sql);
 }
 
 int CountRows(const QString& path, const std::string& table) {
@@ -86,6 +61,11 @@ std::unique_ptr<CCalcDlg> CalcDialogTest::Start(int choice, const QString& dir) 
 QString CalcDialogTest::DbPath() const { return dir_.filePath(QStringLiteral("QorvelDb.db")); }
 
 QLineEdit* CalcDialogTest::Entry(const CCalcDlg& d) { return d.ItemAs<QLineEdit>(1000); }
+
+void CalcDialogTest::Step(CCalcDlg& d, const QString& typed) {
+  TypeText(Entry(d), typed);
+  PressEnter(Entry(d));
+}
 
 std::vector<QString> CalcDialogTest::BoxTexts() const {
   std::vector<QString> texts;

@@ -15,6 +15,7 @@
 
 #include "app/calc_dialog.h"
 #include "res/dialog_templates.h"
+#include "tests/support/history_file.h"
 
 class QDialog;
 class QLineEdit;
@@ -37,10 +38,11 @@ struct ShownDialog {
   QString caption;
 };
 
-using Rows = std::vector<std::vector<std::string>>;
+using testsupport::Rows;
 
 // Every row of `sql` on the file at `path`, through a connection of its own,
-// so what it sees is what another process would find in the file.
+// so what it sees is what another process would find in the file (NULL as
+// "<null>"; an error fails the test).
 Rows ReadRows(const QString& path, const std::string& sql);
 int CountRows(const QString& path, const std::string& table);
 
@@ -62,6 +64,9 @@ class CalcDialogTest : public ::testing::Test {
 
   QString DbPath() const;
   static QLineEdit* Entry(const CCalcDlg& d);
+  // One step as the user makes it: the number typed into the entry field,
+  // then Enter.
+  static void Step(CCalcDlg& d, const QString& typed);
   static QString Result(const CCalcDlg& d) { return d.GetDlgItemText(1001); }
   int MyDataRows() const { return CountRows(DbPath(), "MyData"); }
   std::vector<QString> BoxTexts() const;
@@ -86,6 +91,8 @@ class StartedDialogTest : public CalcDialogTest {
  protected:
   void SetUp() override;
 
+  using CalcDialogTest::Step;
+  void Step(const QString& typed) { Step(*d_, typed); }
   void CtrlV();
   // Sends the context-menu request that follows a right press; true when the
   // field opened its menu (closed again at once).

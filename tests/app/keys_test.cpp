@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "app/platform/desktop.h"
+#include "app/platform/numlock.h"
 #include "app_test_support.h"
 
 namespace zantor::apptest {
@@ -27,11 +28,6 @@ class KeysTest : public StartedDialogTest {
   void SetEntry(const QString& text) {
     entry_->setText(text);
     entry_->setCursorPosition(static_cast<int>(text.size()));
-  }
-
-  void Step(const QString& typed) {
-    TypeText(entry_, typed);
-    PressEnter(entry_);
   }
 
   // Sends a key press or release with its own text, as a keyboard layout
@@ -273,10 +269,28 @@ TEST_F(KeysTest, LastEntryFieldFollowsThePointer) {
   EXPECT_FALSE(field->isVisible());
 }
 
-TEST_F(KeysTest, NumLockReleaseIsHarmlessWithoutX11) {
+// The guard runs once per real NumLock release: not on the press, not on the
+// release halves of auto-repeat, and the field's text stays as it was.
+TEST_F(KeysTest, NumLockGuardRunsOnceOnEachRealRelease) {
+  int guarded = 0;
+  platform::SetNumLockHook([&guarded] { ++guarded; });
   SetEntry(QStringLiteral("12"));
+
+  Send(QEvent::KeyPress, Qt::Key_NumLock, Qt::NoModifier, QString());
+  EXPECT_EQ(guarded, 0) << "on the press";
+  for (int i = 0; i < 3; ++i) {
+    Send(QEvent::KeyRelease, Qt::Key_NumLock, Qt::NoModifier, QString(), true);
+    Send(QEvent::KeyPress, Qt::Key_NumLock, Qt::NoModifier, QString(), true);
+  }
+  EXPECT_EQ(guarded, 0) << "on auto-repeat";
+  Send(QEvent::KeyRelease, Qt::Key_NumLock, Qt::NoModifier, QString());
+  EXPECT_EQ(guarded, 1);
   QTest::keyClick(entry_, Qt::Key_NumLock);
-  EXPECT_EQ(entry_->text(), QStringLiteral("12"));
+  EXPECT_EQ(guarded, 2);
+  QTest::keyClick(entry_, Qt::Key_5);
+  EXPECT_EQ(guarded, 2) << "another key";
+  EXPECT_EQ(entry_->text(), QStringLiteral("125"));
+  platform::SetNumLockHook({});
 }
 
 }  // namespace

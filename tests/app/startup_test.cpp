@@ -59,6 +59,18 @@ class StartupTest : public CalcDialogTest {
     };
   }
 
+  // Runs the choice dialog for real and closes it as the window manager's
+  // close box does: a close request on its window, not a key.
+  void CloseChoiceDialog() {
+    onChoice_ = [this](QDialog& choice) -> std::optional<int> {
+      QTimer::singleShot(0, &choice, [&choice, this] {
+        choiceWasVisible_ = choice.isVisible();
+        choice.windowHandle()->close();
+      });
+      return std::nullopt;
+    };
+  }
+
   bool choiceWasVisible_ = false;
 };
 
@@ -67,7 +79,6 @@ TEST_F(StartupTest, FirstRunKeepShowsZeroAndCreatesBothTables) {
   auto d = Start(res::IDOK);
   ASSERT_EQ(dialogs_.size(), 1u);
   EXPECT_EQ(dialogs_[0].templateId, res::kStartModeTemplate);
-  EXPECT_EQ(dialogs_[0].caption, QStringLiteral("选择操作方式"));
   EXPECT_EQ(Result(*d), QStringLiteral("0.00"));
   EXPECT_TRUE(boxes_.empty()) << BoxTexts().front().toStdString();
   EXPECT_EQ(MyDataRows(), 0);
@@ -287,6 +298,32 @@ TEST_F(StartupTest, EnterOnTheChoiceDialogKeeps) {
   MakeHistory();
   PressInChoiceDialog(Qt::Key_Return);
   auto d = Start();
+  EXPECT_EQ(Result(*d), QStringLiteral("12.39"));
+  EXPECT_EQ(MyDataRows(), 2);
+}
+
+TEST_F(StartupTest, ClosingTheChoiceDialogKeeps) {
+  MakeHistory();
+  CloseChoiceDialog();
+  auto d = Start();
+  EXPECT_TRUE(choiceWasVisible_);
+  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(Result(*d), QStringLiteral("12.39"));
+  EXPECT_EQ(MyDataRows(), 2);
+  TypeText(Entry(*d), QStringLiteral("1"));
+  PressEnter(Entry(*d));
+  EXPECT_EQ(Result(*d), QStringLiteral("12.4"));
+  EXPECT_EQ(MyDataRows(), 3);
+}
+
+// Closing is keeping, so a large history still gets its question first.
+TEST_F(StartupTest, ClosingTheChoiceDialogStillAsksAboutALargeHistory) {
+  MakeHistory();
+  ASSERT_TRUE(QFile::resize(DbPath(), 41 * kMiB));
+  CloseChoiceDialog();
+  yesNo_ = res::IDNO;
+  auto d = Start();
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{app::kTooMuchData});
   EXPECT_EQ(Result(*d), QStringLiteral("12.39"));
   EXPECT_EQ(MyDataRows(), 2);
 }

@@ -1,13 +1,17 @@
 // zantor-tape as a user runs it: a tape file on standard input, rows on
 // standard output, unreadable lines on standard error.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/support/tape_process.h"
 
 namespace {
 
@@ -19,32 +23,40 @@ struct TapeRun {
 
 std::string ReadAll(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
+  EXPECT_TRUE(f.good()) << "cannot read " << path;
   std::ostringstream s;
   s << f.rdbuf();
   return s.str();
 }
 
-TapeRun RunTape(const std::string& tape, const std::string& args = "") {
-  const std::string dir = ::testing::TempDir();
-  const std::string base =
-      dir + "zantor_tape_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+// The tape on standard input from a file, output and errors into files.
+TapeRun RunTape(const std::string& tape, const std::vector<std::string>& args = {}) {
+  const std::string base = ::testing::TempDir() + "zantor_tape_" +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name();
   const std::string in = base + ".in";
+  const std::string out = base + ".out";
   const std::string err = base + ".err";
   std::ofstream(in, std::ios::binary) << tape;
-  const std::string command =
-      std::string("'") + ZANTOR_TAPE_BINARY + "' " + args + " < '" + in + "' 2> '" + err + "'";
+  const int inFd = ::open(in.c_str(), O_RDONLY | O_CLOEXEC);
+  const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   TapeRun run;
-  std::FILE* p = popen(command.c_str(), "r");
-  if (p == nullptr) return run;
-  std::string out;
-  char buffer[4096];
-  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
-  const int raw = pclose(p);
+  if (inFd < 0 || outFd < 0 || errFd < 0) {
+    ADD_FAILURE() << "cannot make the files for " << base;
+    return run;
+  }
+  const pid_t pid = zantor::testsupport::SpawnTape(ZANTOR_TAPE_BINARY, args, inFd, outFd, errFd);
+  ::close(inFd);
+  ::close(outFd);
+  ::close(errFd);
+  int raw = 0;
+  ::waitpid(pid, &raw, 0);
   run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  std::istringstream lines(out);
+  std::istringstream lines(ReadAll(out));
   for (std::string line; std::getline(lines, line);) run.lines.push_back(line);
   run.err = ReadAll(err);
   std::remove(in.c_str());
+  std::remove(out.c_str());
   std::remove(err.c_str());
   return run;
 }
@@ -91,7 +103,7 @@ TEST(ZantorTape, RowsMessagesAndUnreadableLines) {
 }
 
 TEST(ZantorTape, NormalModeFromTheCommandLine) {
-  const TapeRun run = RunTape("1234\n* -0.5\n- 007\n", "--normal");
+  const TapeRun run = RunTape("1234\n* -0.5\n- 007\n", {"--normal"});
   const std::vector<std::string> expected = {
       "+\t1234\t1,234\t1,234",
       "*\t-0.5\t-0.5\t-617",
@@ -103,7 +115,7 @@ TEST(ZantorTape, NormalModeFromTheCommandLine) {
 }
 
 TEST(ZantorTape, UnknownOptionPrintsUsage) {
-  const TapeRun run = RunTape("1\n", "--fast");
+  const TapeRun run = RunTape("1\n", {"--fast"});
   EXPECT_TRUE(run.lines.empty());
   EXPECT_EQ(run.err.rfind("usage: zantor-tape", 0), 0u) << run.err;
   EXPECT_EQ(run.status, 2);

@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -25,6 +24,8 @@
 #include "fault_support.h"
 #include "search/find_dialog.h"
 #include "store/history_store.h"
+#include "tests/support/qt_files.h"
+#include "tests/support/two_steps.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -37,10 +38,7 @@ const QString kCaption = QStringLiteral("查  找");
 
 QString CannotWrite(const QString& path) { return QStringLiteral("无法写入文件：\n") + path; }
 
-QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
+using testsupport::ReadAll;
 
 struct Box {
   QString text;
@@ -54,11 +52,7 @@ class ExportFaultTest : public ::testing::Test {
     store_ = std::make_unique<store::HistoryStore>(
         dir_.filePath(QStringLiteral("QorvelDb.db")).toStdString());
     ASSERT_EQ(store_->OpenHistoryDatabase(), store::Notice::kNone);
-    engine::HistoryRow a{'+', "0.05", "0.05", "0.05"};
-    engine::HistoryRow b{'*', "3", "3", "0.15"};
-    store_->RecordStep(a, 2);
-    store_->RecordStep(b, 2);
-    ASSERT_EQ(store_->SaveLastTotal(2, "0.15"), store::Notice::kNone);
+    testsupport::RecordTwoSteps(*store_);
     search::RequeryPending() = true;
     HookBoxes();
   }
@@ -77,12 +71,7 @@ class ExportFaultTest : public ::testing::Test {
     dialog->OnFilterChange();
     return dialog;
   }
-  static QByteArray Expected() {
-    QStringEncoder gbk("GBK");
-    return gbk(
-        QStringLiteral("序号,操作,数据,每一步结果\r\n1,+,\"0.05\",\"0.05\"\r\n"
-                       "2,*,\"3\",\"0.15\"\r\n,,最终结果:,\"0.15\","));
-  }
+  static QByteArray Expected() { return QByteArray::fromStdString(testsupport::kTwoStepsCsvBytes); }
   // Files in `folder` other than the history's.
   static QStringList Files(const QString& folder) {
     QStringList out;
@@ -97,63 +86,69 @@ class ExportFaultTest : public ::testing::Test {
   std::vector<Box> boxes_;
 };
 
+enum class Fault { kNoSpace, kFileTooLarge };
+
+class ExportDiskFaultTest : public ExportFaultTest, public ::testing::WithParamInterface<Fault> {};
+
 // The disk fills up, or refuses to let the file grow, while the export writes:
 // a message names the file, the file that was there keeps its old content, a
 // file that was not there does not appear, no temporary file is left, the
 // caption stays. With room again the same export succeeds.
-TEST_F(ExportFaultTest, DiskFullWhileExporting) {
-  enum Fault { kNoSpace, kFileTooLarge };
-  for (const Fault fault : {kNoSpace, kFileTooLarge}) {
-    SCOPED_TRACE(fault == kNoSpace ? "ENOSPC on a full tmpfs" : "EFBIG past RLIMIT_FSIZE");
-    std::unique_ptr<QTemporaryDir> small;
-    QString folder = dir_.path();
-    if (fault == kNoSpace) {
-      if (SmallDisk().empty()) {
-        std::fprintf(stderr, "no small tmpfs here: only the file-size limit is tried\n");
-        continue;
-      }
-      small = std::make_unique<QTemporaryDir>(QString::fromStdString(SmallDisk()) +
-                                              QStringLiteral("/export-XXXXXX"));
-      ASSERT_TRUE(small->isValid());
-      folder = small->path();
-    }
-    const QString old = folder + QStringLiteral("/rows.csv");
-    const QString fresh = folder + QStringLiteral("/new.txt");
-    {
-      QFile f(old);
-      ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-      f.write("old rows\n");
-    }
-    auto dialog = Open();
-    boxes_.clear();
-    {
-      std::optional<DiskFiller> filler;
-      std::optional<FileSizeLimit> limit;
-      if (fault == kNoSpace) {
-        filler.emplace(folder.toStdString());
-        ASSERT_TRUE(filler->full());
-      } else {
-        limit.emplace(16);  // far less than the export's bytes
-        ASSERT_TRUE(limit->active());
-      }
-      EXPECT_FALSE(dialog->ExportTo(old));
-      EXPECT_FALSE(dialog->ExportTo(fresh));
-    }
-    ASSERT_EQ(boxes_.size(), 2u);
-    EXPECT_EQ(boxes_[0].text, CannotWrite(old));
-    EXPECT_EQ(boxes_[1].text, CannotWrite(fresh));
-    EXPECT_EQ(boxes_[0].flags, platform::MB_OK | platform::MB_ICONWARNING);
-    EXPECT_EQ(dialog->windowTitle(), kCaption);
-    EXPECT_EQ(ReadAll(old), QByteArray("old rows\n"));
-    EXPECT_FALSE(QFileInfo::exists(fresh));
-    EXPECT_EQ(Files(folder), QStringList{QStringLiteral("rows.csv")});
-
-    ASSERT_TRUE(dialog->ExportTo(old));
-    EXPECT_EQ(ReadAll(old), Expected());
-    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("保存到：") + old);
-    EXPECT_EQ(boxes_.size(), 2u);
+TEST_P(ExportDiskFaultTest, DiskFullWhileExporting) {
+  const Fault fault = GetParam();
+  std::unique_ptr<QTemporaryDir> small;
+  QString folder = dir_.path();
+  if (fault == Fault::kNoSpace) {
+    if (SmallDisk().empty()) GTEST_SKIP() << "no small tmpfs here";
+    small = std::make_unique<QTemporaryDir>(QString::fromStdString(SmallDisk()) +
+                                            QStringLiteral("/export-XXXXXX"));
+    ASSERT_TRUE(small->isValid());
+    folder = small->path();
   }
+  const QString old = folder + QStringLiteral("/rows.csv");
+  const QString fresh = folder + QStringLiteral("/new.txt");
+  {
+    QFile f(old);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("old rows\n");
+  }
+  auto dialog = Open();
+  boxes_.clear();
+  {
+    std::optional<DiskFiller> filler;
+    std::optional<FileSizeLimit> limit;
+    if (fault == Fault::kNoSpace) {
+      filler.emplace(folder.toStdString());
+      ASSERT_TRUE(filler->full());
+    } else {
+      limit.emplace(16);  // far less than the export's bytes
+      ASSERT_TRUE(limit->active());
+    }
+    EXPECT_FALSE(dialog->ExportTo(old));
+    EXPECT_FALSE(dialog->ExportTo(fresh));
+  }
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[0].text, CannotWrite(old));
+  EXPECT_EQ(boxes_[1].text, CannotWrite(fresh));
+  EXPECT_EQ(boxes_[0].flags, platform::MB_OK | platform::MB_ICONWARNING);
+  EXPECT_EQ(dialog->windowTitle(), kCaption);
+  EXPECT_EQ(ReadAll(old), QByteArray("old rows\n"));
+  EXPECT_FALSE(QFileInfo::exists(fresh));
+  EXPECT_EQ(Files(folder), QStringList{QStringLiteral("rows.csv")});
+
+  ASSERT_TRUE(dialog->ExportTo(old));
+  EXPECT_EQ(ReadAll(old), Expected());
+  EXPECT_EQ(dialog->windowTitle(), QStringLiteral("保存到：") + old);
+  EXPECT_EQ(boxes_.size(), 2u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Faults, ExportDiskFaultTest,
+                         ::testing::Values(Fault::kNoSpace, Fault::kFileTooLarge),
+                         [](const ::testing::TestParamInfo<Fault>& fault) {
+                           // ENOSPC on a full tmpfs; EFBIG past RLIMIT_FSIZE.
+                           return std::string(fault.param == Fault::kNoSpace ? "FullTmpfs"
+                                                                             : "FileSizeLimit");
+                         });
 
 // A megabyte on the clipboard pasted into the value field: nothing lands, the
 // clipboard then holds "0", and no message is shown.

@@ -1,6 +1,7 @@
 #include "fault_support.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sched.h>
 #include <sqlite3.h>
 #include <sys/mount.h>
@@ -15,6 +16,8 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+
+#include "tests/support/history_file.h"
 
 namespace zantor::faults {
 namespace {
@@ -172,28 +175,7 @@ ForeignLock::~ForeignLock() {
 }
 
 std::vector<std::vector<std::string>> Query(const std::string& dbPath, const std::string& sql) {
-  std::vector<std::vector<std::string>> rows;
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-    sqlite3_close(db);
-    return rows;
-  }
-  sqlite3_stmt* s = nullptr;
-  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK) {
-    int rc;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-      std::vector<std::string> row;
-      for (int c = 0; c < sqlite3_column_count(s); ++c) {
-        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(s, c));
-        row.emplace_back(t != nullptr ? t : "<null>");
-      }
-      rows.push_back(std::move(row));
-    }
-    if (rc != SQLITE_DONE) rows.clear();
-  }
-  sqlite3_finalize(s);
-  sqlite3_close(db);
-  return rows;
+  return testsupport::ReadHistory(dbPath, sql);
 }
 
 std::string IntegrityCheck(const std::string& dbPath) {

@@ -79,7 +79,8 @@ class ForeignLock {
 // What SQLite's own check says about a file, through a connection of its own
 // ("ok" for a sound file).
 std::string IntegrityCheck(const std::string& dbPath);
-// The rows of a query on the file, each cell as text; empty on any error.
+// The rows of a query on the file, each cell as text (NULL as "<null>"); an
+// error fails the test and gives no rows.
 std::vector<std::vector<std::string>> Query(const std::string& dbPath, const std::string& sql);
 
 std::string ReadBytes(const std::string& path);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/search/table_rows_for_test.h"
+#include "tests/support/two_steps.h"
 
 namespace zantor::search {
 namespace {
@@ -13,15 +14,9 @@ namespace {
 const store::Table kTwoRows = Rows({{"1", "+", "0.05", "0.05"}, {"2", "*", "3", "0.15"}});
 
 // GBK bytes, written out so that the converter is not checked against itself.
-const std::string kGbkHeader =
-    "\xD0\xF2\xBA\xC5"  // 序号
-    ","
-    "\xB2\xD9\xD7\xF7"  // 操作
-    ","
-    "\xCA\xFD\xBE\xDD"  // 数据
-    ","
-    "\xC3\xBF\xD2\xBB\xB2\xBD\xBD\xE1\xB9\xFB";                     // 每一步结果
-const std::string kGbkFinal = "\xD7\xEE\xD6\xD5\xBD\xE1\xB9\xFB:";  // 最终结果:
+const std::string kGbkHeader = testsupport::gbk::kNumber + "," + testsupport::gbk::kOperation +
+                               "," + testsupport::gbk::kData + "," + testsupport::gbk::kEachResult;
+const std::string& kGbkFinal = testsupport::gbk::kFinal;
 const std::string kGbkNotFound =
     "\xC3\xBB\xD3\xD0\xB2\xE9\xD5\xD2\xB5\xBD\xA3\xA1";  // 没有查找到！
 
@@ -39,17 +34,8 @@ TEST(SeparatorForPathTest, LastCharacterChoosesTheLayout) {
 
 TEST(CommaExportTest, TwoRowsFileBytes) {
   const std::string text = BuildExportText(kTwoRows, "0.15", SeparatorForPath("x.csv"));
-  EXPECT_EQ(text,
-            "序号,操作,数据,每一步结果\n"
-            "1,+,\"0.05\",\"0.05\"\n"
-            "2,*,\"3\",\"0.15\"\n"
-            ",,最终结果:,\"0.15\",");
   EXPECT_EQ(BuildExportText(kTwoRows, "0.15", SeparatorForPath("x.txt")), text);
-  EXPECT_EQ(ToFileBytes(text), kGbkHeader + "\r\n" +
-                                   "1,+,\"0.05\",\"0.05\"\r\n"
-                                   "2,*,\"3\",\"0.15\"\r\n"
-                                   ",," +
-                                   kGbkFinal + ",\"0.15\",");
+  EXPECT_EQ(ToFileBytes(text), testsupport::kTwoStepsCsvBytes);
 }
 
 TEST(CommaExportTest, NoRowsPutsNotFoundOnTheTotalLine) {
@@ -61,23 +47,7 @@ TEST(CommaExportTest, NoRowsPutsNotFoundOnTheTotalLine) {
 
 TEST(HtmlExportTest, TwoRowsWithoutScriptOrColouring) {
   const std::string text = BuildExportText(kTwoRows, "0.15", SeparatorForPath("x.html"));
-  EXPECT_EQ(text,
-            "<html><head><style type='text/css'><!--.D tr{background-color:expression('#FFFFFF,"
-            "#EEEEEE'.\n"
-            "split(',')[rowIndex%2])}td{border: solid #A9B3CD;border-width: 1px 1px 1px 1px; "
-            "text-align: right;\n"
-            "}--></style></head><body><table class='D'><tr><td>序号</td><td>数据</td><td "
-            ">每步操作结果"
-            "</td></tr><tr><td>1 +</td><td>0.05</td><td>0.05"
-            "</td></tr><tr><td>2 *</td><td>3</td><td>0.15"
-            "</td></tr><tr><td></td><td style='color:red'>最终结果:</td><td "
-            "style='color:red'>0.15"
-            "</td></tr></table></body></html>");
-
-  const std::string bytes = ToFileBytes(text);
-  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 2);
-  EXPECT_NE(bytes.find("1px; text-align: right;\r\n}"), std::string::npos);
-  EXPECT_NE(bytes.find("<td>\xD0\xF2\xBA\xC5</td>"), std::string::npos);
+  EXPECT_EQ(ToFileBytes(text), testsupport::kTwoStepsHtmlBytes);
 }
 
 TEST(HtmlExportTest, NoRowsEndsWithNotFoundAfterTheTotal) {

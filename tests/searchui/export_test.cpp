@@ -16,6 +16,7 @@
 
 #include "search/export_text.h"
 #include "searchui_support.h"
+#include "tests/support/two_steps.h"
 
 namespace zantor::searchui {
 namespace {
@@ -26,13 +27,7 @@ constexpr char kCaption[] = "查  找";
 
 class ExportTest : public SearchUiTest {
  protected:
-  // The two steps of the worked example: 0.05 added to a zero total, then
-  // times 3.
-  void RecordTwoSteps() {
-    store_->RecordStep(Row('+', "0.05", "0.05", "0.05"), 2);
-    store_->RecordStep(Row('*', "3", "3", "0.15"), 2);
-    ASSERT_EQ(store_->SaveLastTotal(2, "0.15"), store::Notice::kNone);
-  }
+  void RecordTwoSteps() { testsupport::RecordTwoSteps(*store_); }
   std::unique_ptr<CFindDlg> Open(const QString& finalResult) {
     auto dialog = std::make_unique<CFindDlg>(*store_, finalResult);
     dialog->show();
@@ -41,10 +36,6 @@ class ExportTest : public SearchUiTest {
   static void Select(CFindDlg& dialog, const QString& entry) {
     dialog.filterList()->setCurrentIndex(dialog.filterList()->findText(entry));
     dialog.OnFilterChange();
-  }
-  QByteArray Built(const std::string& sql, const char* finalResult, char separator) {
-    return QByteArray::fromStdString(
-        search::ToFileBytes(search::BuildExportText(store_->Query(sql), finalResult, separator)));
   }
 };
 
@@ -58,14 +49,9 @@ TEST_F(ExportTest, CsvAndTxtHoldTheSameCommaLayout) {
   EXPECT_EQ(dialog->windowTitle(), QStringLiteral("保存到：") + path("a.txt"));
   EXPECT_TRUE(boxes_.empty());
 
-  const QByteArray expected =
-      Gbk(QStringLiteral("序号,操作,数据,每一步结果\r\n"
-                         "1,+,\"0.05\",\"0.05\"\r\n"
-                         "2,*,\"3\",\"0.15\"\r\n"
-                         ",,最终结果:,\"0.15\","));
+  const QByteArray expected = QByteArray::fromStdString(testsupport::kTwoStepsCsvBytes);
   EXPECT_EQ(ReadAll(path("a.csv")), expected);
   EXPECT_EQ(ReadAll(path("a.txt")), expected);
-  EXPECT_EQ(ReadAll(path("a.csv")), Built("SELECT ID,oP,mdata,re FROM MyData", "0.15", ','));
 }
 
 TEST_F(ExportTest, OtherEndingsGetTheHtmlPage) {
@@ -73,23 +59,13 @@ TEST_F(ExportTest, OtherEndingsGetTheHtmlPage) {
   auto dialog = Open(QStringLiteral("0.15"));
   Select(*dialog, QStringLiteral("全"));
   ASSERT_TRUE(dialog->ExportTo(path("a.html")));
-  const QByteArray expected = Gbk(QStringLiteral(
-      "<html><head><style type='text/css'><!--.D "
-      "tr{background-color:expression('#FFFFFF,#EEEEEE'.\r\n"
-      "split(',')[rowIndex%2])}td{border: solid #A9B3CD;border-width: 1px 1px 1px 1px; "
-      "text-align: right;\r\n"
-      "}--></style></head><body><table class='D'><tr><td>序号</td><td>数据</td><td >每步操作结果"
-      "</td></tr><tr><td>1 +</td><td>0.05</td><td>0.05"
-      "</td></tr><tr><td>2 *</td><td>3</td><td>0.15"
-      "</td></tr><tr><td></td><td style='color:red'>最终结果:</td><td style='color:red'>0.15"
-      "</td></tr></table></body></html>"));
+  const QByteArray expected = QByteArray::fromStdString(testsupport::kTwoStepsHtmlBytes);
   EXPECT_EQ(ReadAll(path("a.html")), expected);
 
   ASSERT_TRUE(dialog->ExportTo(path("a.htm")));
   ASSERT_TRUE(dialog->ExportTo(path("plain")));
   EXPECT_EQ(ReadAll(path("a.htm")), expected);
   EXPECT_EQ(ReadAll(path("plain")), expected);
-  EXPECT_EQ(ReadAll(path("plain")), Built("SELECT ID,oP,mdata,re FROM MyData", "0.15", 0));
 }
 
 TEST_F(ExportTest, RowsComeInTableOrderWhateverTheLastSort) {
@@ -246,7 +222,7 @@ TEST_F(ExportTest, TheExportButtonWritesWhereTheChooserSays) {
   ClickButton(*dialog, 1010);
   EXPECT_EQ(asked, 2);
   EXPECT_EQ(dialog->windowTitle(), QStringLiteral("保存到：") + path("b.txt"));
-  EXPECT_EQ(ReadAll(path("b.txt")), Built("SELECT ID,oP,mdata,re FROM MyData", "0.15", ','));
+  EXPECT_EQ(ReadAll(path("b.txt")), QByteArray::fromStdString(testsupport::kTwoStepsCsvBytes));
   EXPECT_FALSE(search::RequeryPending());
   // The caret goes back to the value field.
   EXPECT_EQ(dialog->focusWidget(), dialog->valueField());
@@ -308,7 +284,7 @@ TEST_F(ExportTest, TheExportButtonRunsTheSaveDialog) {
   });
   ClickButton(*dialog, 1010);
   EXPECT_EQ(dialog->windowTitle(), QStringLiteral("保存到：") + path("saved.csv"));
-  EXPECT_EQ(ReadAll(path("saved.csv")), Built("SELECT ID,oP,mdata,re FROM MyData", "0.15", ','));
+  EXPECT_EQ(ReadAll(path("saved.csv")), QByteArray::fromStdString(testsupport::kTwoStepsCsvBytes));
 }
 
 // The file bytes are the whole text converted, then CR put before every LF;

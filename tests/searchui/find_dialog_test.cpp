@@ -4,10 +4,12 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
 
+#include "app/platform/numlock.h"
 #include "search/query.h"
 #include "search/report.h"
 #include "searchui_support.h"
@@ -217,6 +219,33 @@ TEST_F(FindDialogTest, TheValueFieldsMenuPastesCleanedText) {
   menuPaste();
   EXPECT_EQ(field->text(), QStringLiteral("-3.5"));
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("0"));
+}
+
+// The value field keeps NumLock on as the entry field does: once per real
+// release, never on the press or on auto-repeat.
+TEST_F(FindDialogTest, TheValueFieldGuardsNumLockOnEachRealRelease) {
+  auto dialog = Open();
+  QLineEdit* field = dialog->valueField();
+  int guarded = 0;
+  platform::SetNumLockHook([&guarded] { ++guarded; });
+  auto send = [field](QEvent::Type type, bool autoRepeat) {
+    QKeyEvent e(type, Qt::Key_NumLock, Qt::NoModifier, QString(), autoRepeat);
+    QCoreApplication::sendEvent(field, &e);
+  };
+  QTest::keyClicks(field, QStringLiteral("7"));
+  send(QEvent::KeyPress, false);
+  EXPECT_EQ(guarded, 0) << "on the press";
+  for (int i = 0; i < 3; ++i) {
+    send(QEvent::KeyRelease, true);
+    send(QEvent::KeyPress, true);
+  }
+  EXPECT_EQ(guarded, 0) << "on auto-repeat";
+  send(QEvent::KeyRelease, false);
+  EXPECT_EQ(guarded, 1);
+  QTest::keyClick(field, Qt::Key_NumLock);
+  EXPECT_EQ(guarded, 2);
+  EXPECT_EQ(field->text(), QStringLiteral("7"));
+  platform::SetNumLockHook({});
 }
 
 // The flag belongs to the process: opening the dialog neither sets nor

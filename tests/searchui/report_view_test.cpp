@@ -1,12 +1,15 @@
 // The report in the real browser: the GBK page as it renders, the script's
 // context menu working on this engine, large documents, and nothing outside
 // the report reachable from the page.
+#include <QClipboard>
 #include <QComboBox>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTest>
 
 #include "search/report.h"
 #include "searchui_support.h"
+#include "tests/support/two_steps.h"
 
 namespace zantor::searchui {
 namespace {
@@ -37,9 +40,7 @@ QString Str(search::ReportView& view, const char* code) {
 class ReportViewTest : public SearchUiTest {
  protected:
   void ShowTwoRows() {
-    store_->RecordStep(Row('+', "0.05", "0.05", "0.05"), 2);
-    store_->RecordStep(Row('*', "3", "3", "0.15"), 2);
-    ASSERT_EQ(store_->SaveLastTotal(2, "0.15"), store::Notice::kNone);
+    testsupport::RecordTwoSteps(*store_);
     dialog_ = std::make_unique<search::CFindDlg>(*store_, QStringLiteral("0.15"));
     dialog_->show();
     dialog_->filterList()->setCurrentIndex(dialog_->filterList()->findText(QStringLiteral("全")));
@@ -114,6 +115,55 @@ TEST_F(ReportViewTest, RightClickOpensTheTwoButtonMenuAndAClickClosesIt) {
   EXPECT_EQ(Str(view(), "getComputedStyle(document.getElementsByTagName('span')[0]).position"),
             QStringLiteral("absolute"));
   RunJs(view(), "document.body.dispatchEvent(new MouseEvent('click',{bubbles:true})); 0");
+  EXPECT_EQ(Str(view(), kMenu), QString());
+}
+
+// Right clicks and clicks on the view itself, as the mouse makes them: the
+// engine opens no menu of its own, the page's 复制 and 全选 appear, and 全选
+// then 复制 put the whole report on the clipboard.
+TEST_F(ReportViewTest, RealRightClickSelectsAllAndCopiesTheReport) {
+  ShowTwoRows();
+  QWidget* surface = view().focusProxy();
+  ASSERT_NE(surface, nullptr);
+  QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+  const char* kMenu =
+      "Array.from(document.getElementsByTagName('span')[0].childNodes)"
+      ".map(function(n){return n.value||n.nodeName;}).join(',')";
+  auto openMenu = [&](QPoint at) {
+    QTest::mouseClick(surface, Qt::RightButton, {}, at);
+    EXPECT_TRUE(WaitUntil([&] { return !Str(view(), kMenu).isEmpty(); }, 10000))
+        << "the page's menu did not open";
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+      popup->close();
+      ADD_FAILURE() << "the engine opened its own menu";
+    }
+    EXPECT_EQ(Str(view(), kMenu), QStringLiteral("复制,BR,全选"));
+  };
+  // The middle of the page menu's button `index` (0: 复制, 1: 全选), in the view.
+  auto button = [&](int index) {
+    const QVariantList r =
+        RunJs(view(), QStringLiteral("(function () { var b = document.getElementsByTagName('span')"
+                                     "[0].getElementsByTagName('input')[%1]"
+                                     ".getBoundingClientRect();"
+                                     " return [b.left + b.width / 2, b.top + b.height / 2]; })()")
+                          .arg(index))
+            .toList();
+    return r.size() == 2 ? QPoint(qRound(r[0].toDouble()), qRound(r[1].toDouble())) : QPoint();
+  };
+
+  openMenu(QPoint(60, 40));
+  QTest::mouseClick(surface, Qt::LeftButton, {}, button(1));
+  EXPECT_TRUE(WaitUntil([&] { return Str(view(), kMenu).isEmpty(); }, 10000))
+      << "全选 left the menu open";
+  EXPECT_TRUE(Str(view(), "window.getSelection().toString()").contains(QStringLiteral("最终结果")));
+  openMenu(QPoint(80, 50));
+  QTest::mouseClick(surface, Qt::LeftButton, {}, button(0));
+  EXPECT_TRUE(WaitUntil(
+      [] { return QGuiApplication::clipboard()->text() != QStringLiteral("before"); }, 10000))
+      << "复制 copied nothing";
+  EXPECT_EQ(
+      QGuiApplication::clipboard()->text(),
+      QStringLiteral("\n序号\t数据\t每步操作结果\n1 +\t0.05\t0.05\n2 *\t3\t0.15\n最终结果:\t0.15"));
   EXPECT_EQ(Str(view(), kMenu), QString());
 }
 

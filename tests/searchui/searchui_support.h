@@ -11,7 +11,6 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QPushButton>
-#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QVariant>
@@ -28,6 +27,7 @@
 #include "search/find_dialog.h"
 #include "search/report_view.h"
 #include "store/history_store.h"
+#include "tests/support/qt_files.h"
 
 // Readable failure messages for Qt strings (found by argument lookup: QString
 // lives in the global namespace).
@@ -73,18 +73,8 @@ inline engine::HistoryRow Row(char op, const char* fdata, const char* mdata, con
   return r;
 }
 
-inline QByteArray Gbk(const QString& text) {
-  QStringEncoder toGbk("GBK");
-  QByteArray bytes = toGbk(text);
-  EXPECT_FALSE(toGbk.hasError());
-  return bytes;
-}
-
-inline QByteArray ReadAll(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  return f.readAll();
-}
+using testsupport::Gbk;
+using testsupport::ReadAll;
 
 // A fresh history file per test, committed as the main window commits it
 // before it opens the search dialog; message boxes are answered with OK and

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/history_file.h"
+
 namespace zantor::testing {
 
 class TempDir {
@@ -69,23 +71,10 @@ class Peek {
   Peek& operator=(const Peek&) = delete;
 
   bool ok() const { return db_ != nullptr; }
-  // All cells of a query, row by row; NULL as "<null>". Empty on error.
+  // All cells of a query, row by row; NULL as "<null>". An error fails the
+  // test and gives no rows.
   std::vector<std::vector<std::string>> Rows(const std::string& sql) const {
-    std::vector<std::vector<std::string>> rows;
-    sqlite3_stmt* s = nullptr;
-    if (db_ == nullptr || sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
-      return rows;
-    }
-    while (sqlite3_step(s) == SQLITE_ROW) {
-      std::vector<std::string> row;
-      for (int c = 0; c < sqlite3_column_count(s); ++c) {
-        const unsigned char* t = sqlite3_column_text(s, c);
-        row.emplace_back(t != nullptr ? reinterpret_cast<const char*>(t) : "<null>");
-      }
-      rows.push_back(std::move(row));
-    }
-    sqlite3_finalize(s);
-    return rows;
+    return testsupport::QueryRows(db_, sql);
   }
   std::string Scalar(const std::string& sql) const {
     const auto rows = Rows(sql);
@@ -95,6 +84,20 @@ class Peek {
     return std::stol(Scalar("SELECT count(*) FROM " + table + ";") == "<none>"
                          ? std::string("-1")
                          : Scalar("SELECT count(*) FROM " + table + ";"));
+  }
+  // For polling a file another process is still writing: the row count, or
+  // -1 while the file is locked, not there yet or has no such table.
+  long CountIfReadable(const std::string& table) const {
+    sqlite3_stmt* s = nullptr;
+    long n = -1;
+    if (db_ != nullptr &&
+        sqlite3_prepare_v2(db_, ("SELECT count(*) FROM " + table + ";").c_str(), -1, &s, nullptr) ==
+            SQLITE_OK &&
+        sqlite3_step(s) == SQLITE_ROW) {
+      n = sqlite3_column_int64(s, 0);
+    }
+    sqlite3_finalize(s);
+    return n;
   }
   int Exec(const std::string& sql) const {
     return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);

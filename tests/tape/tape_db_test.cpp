@@ -20,15 +20,16 @@
 #include "tape/store_recorder.h"
 #include "tape/tape.h"
 #include "tests/store/store_test_util.h"
+#include "tests/support/tape_process.h"
 
 namespace zantor::tape {
 namespace {
 
+using testsupport::Rows;
 using zantor::testing::Peek;
 using zantor::testing::ReadFile;
 using zantor::testing::TempDir;
 using zantor::testing::WriteFile;
-using Rows = std::vector<std::vector<std::string>>;
 
 struct TapeRun {
   int status = -1;
@@ -37,19 +38,7 @@ struct TapeRun {
 };
 
 pid_t Spawn(const std::vector<std::string>& args, int in, int out, int err) {
-  const pid_t pid = ::fork();
-  if (pid != 0) return pid;
-  ::dup2(in, 0);
-  ::dup2(out, 1);
-  ::dup2(err, 2);
-  std::vector<char*> argv;
-  std::string tool = ZANTOR_TAPE_PATH;
-  argv.push_back(tool.data());
-  std::vector<std::string> copy = args;
-  for (auto& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  ::execv(argv[0], argv.data());
-  ::_exit(127);
+  return testsupport::SpawnTape(ZANTOR_TAPE_PATH, args, in, out, err);
 }
 
 TapeRun Tape(const TempDir& dir, const std::vector<std::string>& args, const std::string& input) {
@@ -70,34 +59,10 @@ TapeRun Tape(const TempDir& dir, const std::vector<std::string>& args, const std
   return r;
 }
 
-std::string Number(const std::string& text) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.17g", std::strtod(text.c_str(), nullptr));
-  return buffer;
-}
-
 // The rows printed on standard output (steps only, not "!" messages).
-Rows PrintedRows(const std::string& out) {
-  Rows rows;
-  std::istringstream in(out);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '!') continue;
-    std::vector<std::string> cells;
-    std::istringstream fields(line);
-    std::string cell;
-    while (std::getline(fields, cell, '\t')) cells.push_back(cell);
-    if (cells.size() == 4) cells[1] = Number(cells[1]);
-    rows.push_back(cells);
-  }
-  return rows;
-}
+Rows PrintedRows(const std::string& out) { return testsupport::PrintedSteps(out); }
 
-Rows StoredRows(const std::string& path) {
-  Rows rows = Peek(path).Rows("SELECT oP,fdata,mdata,re FROM MyData ORDER BY ID;");
-  for (auto& r : rows) r[1] = Number(r[1]);
-  return rows;
-}
+Rows StoredRows(const std::string& path) { return testsupport::StoredSteps(path); }
 
 TEST(TapeDb, RecordsEachStepAsTheWindowDoes) {
   TempDir dir;
@@ -224,7 +189,7 @@ void KillMidTape(const char* every, long atLeast) {
   ::close(null);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   for (;;) {
-    const long n = zantor::testing::Exists(db) ? Peek(db).Count("MyData") : -1;
+    const long n = zantor::testing::Exists(db) ? Peek(db).CountIfReadable("MyData") : -1;
     if (n >= atLeast) break;
     ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the tape did not get going";
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
