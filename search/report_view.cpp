@@ -18,6 +18,7 @@ namespace zantor::search {
 namespace {
 
 const QByteArray kScheme = QByteArrayLiteral("zantor-report");
+const QString kRowsScript = QStringLiteral("report-rows");
 
 // Only the report itself may load: every other request is refused.
 class OnlyReports : public QWebEngineUrlRequestInterceptor {
@@ -164,13 +165,13 @@ QString CompatibilityScript() {
   // sizes measured on a small table: the header, a row of the widest cells
   // of each column, the final and not-found rows.
   function arrangeRows() {
-    var data = document.querySelector('script[type="text/x-zantor-rows"]');
     var widestData = document.querySelector('script[type="text/x-zantor-widest"]');
     var table = document.querySelector('table.D');
-    if (!data || !widestData || !table) return;
-    var lines = data.text;
+    var data = window.zantorRows;
+    delete window.zantorRows;
+    if (typeof data !== 'string' || !widestData || !table) return;
+    var lines = data;
     var widest = widestData.text;
-    data.remove();
     widestData.remove();
     var starts = [];
     for (var p = lines.indexOf('\n'); p !== -1; p = lines.indexOf('\n', p + 1)) starts.push(p);
@@ -375,6 +376,11 @@ ReportView::ReportView(QWidget* parent) : QWebEngineView(parent) {
   s->setAttribute(QWebEngineSettings::AutoLoadImages, false);
   setPage(page);
   setUrl(QUrl(QStringLiteral("about:blank")));
+  // Once the page has its rows, their script need not be kept: a page that
+  // was read already never needs it again.
+  connect(this, &QWebEngineView::loadFinished, this, [this] {
+    if (url().path() == QStringLiteral("report/%1").arg(shown_)) DropRows();
+  });
 }
 
 ReportView::~ReportView() {
@@ -392,12 +398,14 @@ void ReportView::ShowDocument(QByteArray gbk) {
     return;
   }
   report_.reset();
+  DropRows();
   Load(std::move(gbk));
 }
 
 void ReportView::ShowReport(ReportDocument report) {
   // Rows of number texts go to the page as data, which it lays out only
   // where they are seen; any other report goes as its document.
+  DropRows();
   QByteArray page;
   if (report.plain()) {
     const std::string& head = ReportDocument::Head();
@@ -416,15 +424,35 @@ void ReportView::ShowReport(ReportDocument report) {
                 static_cast<qsizetype>(ReportDocument::Close().size()));
     page.append("<script type='text/x-zantor-widest'>");
     page.append(widest.data(), static_cast<qsizetype>(widest.size()));
-    page.append("</script><script type='text/x-zantor-rows'>");
-    page.append(lines.data(), static_cast<qsizetype>(lines.size()));
     page.append("</script>");
+    // The rows reach the page as a script set up before it is made: the
+    // engine reads a long page from here in small pieces, taking seconds
+    // for a million rows, but hands a script over in one.
+    QByteArray source;
+    source.reserve(static_cast<qsizetype>(lines.size() + 64));
+    // A template literal takes the lines' line feeds and tabs as they are;
+    // number texts hold no backquote, backslash or "${".
+    source.append("window.zantorRows=`");
+    source.append(lines.data(), static_cast<qsizetype>(lines.size()));
+    source.append("`;");
+    QWebEngineScript rows;
+    rows.setName(kRowsScript);
+    rows.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    rows.setWorldId(QWebEngineScript::MainWorld);
+    rows.setSourceCode(QString::fromLatin1(source));
+    source = QByteArray();
+    QWebEngineView::page()->scripts().insert(rows);
   } else {
     const std::string text = report.Text();
     page = QByteArray(text.data(), static_cast<qsizetype>(text.size()));
   }
   report_ = std::move(report);
   Load(std::move(page));
+}
+
+void ReportView::DropRows() {
+  QWebEngineScriptCollection& scripts = page()->scripts();
+  for (const QWebEngineScript& old : scripts.find(kRowsScript)) scripts.remove(old);
 }
 
 void ReportView::Load(QByteArray page) {

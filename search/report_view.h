@@ -30,6 +30,7 @@ class ReportView : public QWebEngineView {
 
  private:
   void Load(QByteArray page);
+  void DropRows();
 
   ReportSchemeHandler* handler_;
   std::optional<ReportDocument> report_;
