@@ -11,6 +11,7 @@ namespace {
 constexpr std::string_view kCommaHeader = "序号,操作,数据,每一步结果\n";
 constexpr std::string_view kCommaFinal = ",,最终结果:,\"";
 constexpr std::string_view kCommaNotFound = "没有查找到！";
+constexpr size_t kPiece = 1 << 20;
 
 constexpr std::string_view kHtmlHead =
     "<html><head><style type='text/css'><!--.D tr{background-color:expression('#FFFFFF,#EEEEEE'.\n"
@@ -83,6 +84,72 @@ std::string ToFileBytes(std::string_view utf8) {
     i = end;
   }
   return out;
+}
+
+ExportWriter::ExportWriter(char separator, Sink sink)
+    : separator_(separator), sink_(std::move(sink)) {
+  buffer_.reserve(kPiece + 4096);
+  Append(separator_ == 0 ? kHtmlHead : kCommaHeader);
+}
+
+void ExportWriter::Append(std::string_view utf8) {
+  for (char c : utf8) {
+    if (c == '\n' || static_cast<unsigned char>(c) >= 0x80) {
+      buffer_.append(ToFileBytes(utf8));
+      return;
+    }
+  }
+  buffer_.append(utf8);
+}
+
+void ExportWriter::Flush() {
+  if (ok_ && !buffer_.empty()) ok_ = sink_(buffer_);
+  buffer_.clear();
+}
+
+void ExportWriter::AddRow(std::string_view id, std::string_view op, std::string_view mdata,
+                          std::string_view re) {
+  ++rows_;
+  if (separator_ == 0) {
+    Append(html::kRowOpen);
+    Append(id);
+    Append(" ");
+    Append(op);
+    Append(html::kCell);
+    Append(mdata);
+    Append(html::kCell);
+    Append(re);
+  } else {
+    Append(id);
+    Append(",");
+    Append(op);
+    Append(",\"");
+    Append(mdata);
+    Append("\",\"");
+    Append(re);
+    Append("\"\n");
+  }
+  if (buffer_.size() >= kPiece) Flush();
+}
+
+bool ExportWriter::Finish(std::string_view finalResultText) {
+  if (separator_ == 0) {
+    Append(html::kFinalRow);
+    Append(finalResultText);
+    if (rows_ == 0) Append(html::kNotFoundRow);
+    Append(html::kClose);
+  } else {
+    Append(kCommaFinal);
+    Append(finalResultText);
+    Append("\",");
+    if (rows_ == 0) {
+      Append(kCommaNotFound);
+      Append(std::string_view(&separator_, 1));
+      Append("\n");
+    }
+  }
+  Flush();
+  return ok_;
 }
 
 }  // namespace zantor::search

@@ -2,6 +2,7 @@
 // a plain HTML page without the report's script.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,5 +21,32 @@ char SeparatorForPath(std::string_view path);
 
 // What goes into the file: GBK, every line feed stored as CR LF.
 std::string ToFileBytes(std::string_view utf8);
+
+// The file's bytes made as the statement yields its rows, handed on in
+// pieces of about a megabyte: the same bytes as ToFileBytes(BuildExportText())
+// of the whole table, without the table or the text held in memory.
+class ExportWriter {
+ public:
+  // `sink` takes each piece; false stops the writing.
+  using Sink = std::function<bool(std::string_view bytes)>;
+  ExportWriter(char separator, Sink sink);
+
+  void AddRow(std::string_view id, std::string_view op, std::string_view mdata,
+              std::string_view re);
+  // The final total (and the not-found note when no row came); false when a
+  // piece could not be handed on.
+  bool Finish(std::string_view finalResultText);
+
+ private:
+  // UTF-8 text with "\n" line ends, converted as ToFileBytes does.
+  void Append(std::string_view utf8);
+  void Flush();
+
+  char separator_;
+  Sink sink_;
+  std::string buffer_;
+  long long rows_ = 0;
+  bool ok_ = true;
+};
 
 }  // namespace zantor::search

@@ -4,15 +4,19 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QSaveFile>
 #include <QSlider>
+#include <memory>
+#include <span>
+#include <string_view>
 
 #include "app/platform/desktop.h"
 #include "app/platform/opacity.h"
 #include "search/export_text.h"
 #include "search/query.h"
-#include "search/report.h"
+#include "search/report_document.h"
 #include "search/report_view.h"
 #include "search/value_key_filter.h"
 
@@ -38,6 +42,18 @@ constexpr FileType kFileTypes[] = {
 const QString kCannotWrite = QStringLiteral("无法写入文件：\n%1");
 
 }  // namespace
+
+void BusyCursor::Start() {
+  if (on_) return;
+  on_ = true;
+  QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+void BusyCursor::Stop() {
+  if (!on_) return;
+  on_ = false;
+  QGuiApplication::restoreOverrideCursor();
+}
 
 bool& RequeryPending() {
   static bool pending = true;
@@ -80,6 +96,7 @@ CFindDlg::CFindDlg(store::HistoryStore& store, QString finalResultText, QWidget*
   filterList()->setCurrentIndex(kInitialFilterIndex);
   connect(filterList(), &QComboBox::activated, this, [this] { OnFilterChange(); });
   connect(valueField(), &QLineEdit::textChanged, this, [this] { OnValueChange(); });
+  connect(view_, &QWebEngineView::loadFinished, this, [this] { busy_.Stop(); });
   valueField()->setFocus();
 }
 
@@ -122,10 +139,19 @@ void CFindDlg::Sort(std::string_view orderClause) {
   const std::optional<std::string> sql = CurrentQuery(orderClause);
   FocusValueField();
   if (!RequeryPending()) return;
-  const store::Table table = sql ? store_.Query(*sql) : store::Table{};
-  std::string document = BuildReportGbk(table, finalResultText_.toStdString());
+  // A long history keeps the user waiting: the busy cursor until the
+  // browser has the report shown.
+  busy_.Start();
+  const std::string finalResult = finalResultText_.toStdString();
+  ReportDocument report(finalResult);
+  const bool ok =
+      sql && store_.ForEachRow(*sql, [&report](std::span<const std::string_view> cells) {
+        if (cells.size() >= 4) report.AddRow(cells[0], cells[1], cells[2], cells[3]);
+      });
+  // A statement that failed part way shows no rows, as one rejected at once.
+  if (!ok) report = ReportDocument(finalResult);
   RequeryPending() = false;
-  view_->ShowDocument(QByteArray::fromStdString(document));
+  view_->ShowReport(std::move(report));
 }
 
 void CFindDlg::OnSortDescending() { Sort(OrderClause(SortOrder::kDescending)); }
@@ -140,28 +166,50 @@ void CFindDlg::OnExportData() {
 bool CFindDlg::ExportTo(const QString& path) {
   // Written aside and renamed into place: a failed write never leaves a
   // half-written file, and the old one survives it.
-  QSaveFile file(path);
-  // A folder where the user may not make files (shared, or mounted from
-  // elsewhere) can still hold a file the user may write: that one is then
-  // written in place, at the cost of the old contents on a failed write.
-  file.setDirectWriteFallback(true);
-  if (!file.open(QIODevice::WriteOnly)) {
+  auto open = [&path]() {
+    auto file = std::make_unique<QSaveFile>(path);
+    // A folder where the user may not make files (shared, or mounted from
+    // elsewhere) can still hold a file the user may write: that one is then
+    // written in place, at the cost of the old contents on a failed write.
+    file->setDirectWriteFallback(true);
+    if (!file->open(QIODevice::WriteOnly)) file.reset();
+    return file;
+  };
+  std::unique_ptr<QSaveFile> file = open();
+  if (!file) {
     platform::MessageBox(this, kCannotWrite.arg(path), platform::MB_OK | platform::MB_ICONWARNING);
     return false;
   }
-  const std::string utf8Path = path.toStdString();
-  const char separator = SeparatorForPath(utf8Path);
+  const char separator = SeparatorForPath(path.toStdString());
   const std::optional<std::string> sql = CurrentQuery(OrderClause(SortOrder::kNone));
-  const store::Table table = sql ? store_.Query(*sql) : store::Table{};
-  const std::string bytes =
-      ToFileBytes(BuildExportText(table, finalResultText_.toStdString(), separator));
+  busy_.Start();
+  // The rows go from the statement into the file as they come. A statement
+  // that fails part way exports no rows: the file is begun again without them.
+  auto write = [&](bool withRows) {
+    ExportWriter writer(separator, [&file](std::string_view bytes) {
+      return file->write(bytes.data(), static_cast<qint64>(bytes.size())) ==
+             static_cast<qint64>(bytes.size());
+    });
+    if (withRows && sql &&
+        !store_.ForEachRow(*sql, [&writer](std::span<const std::string_view> cells) {
+          if (cells.size() >= 4) writer.AddRow(cells[0], cells[1], cells[2], cells[3]);
+        })) {
+      return std::optional<bool>();
+    }
+    return std::optional<bool>(writer.Finish(finalResultText_.toStdString()));
+  };
+  std::optional<bool> rowsWritten = write(true);
+  if (!rowsWritten) {
+    file->cancelWriting();
+    file = open();
+    if (file) rowsWritten = write(false);
+  }
   RequeryPending() = false;
   // flush() before commit(): the bytes wait in the device's buffer, and a
   // failure to write them out at commit's close goes unnoticed there, so a
   // full disk would put a short file in place of the old one.
-  const bool written = file.write(bytes.data(), static_cast<qint64>(bytes.size())) ==
-                           static_cast<qint64>(bytes.size()) &&
-                       file.flush() && file.commit();
+  const bool written = file && rowsWritten.value_or(false) && file->flush() && file->commit();
+  busy_.Stop();
   if (!written) {
     platform::MessageBox(this, kCannotWrite.arg(path), platform::MB_OK | platform::MB_ICONWARNING);
     return false;

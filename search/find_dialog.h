@@ -26,6 +26,23 @@ bool& RequeryPending();
 using SavePathChooser = std::function<std::optional<QString>(QWidget* owner)>;
 std::optional<QString> ChooseExportPath(QWidget* owner);
 
+// The wait cursor over the program while the dialog works, on the dialog's
+// thread and then in the browser: shown at once, so any wait long enough to
+// notice has it.
+class BusyCursor {
+ public:
+  BusyCursor() = default;
+  ~BusyCursor() { Stop(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+  void Start();
+  void Stop();
+  bool on() const { return on_; }
+
+ private:
+  bool on_ = false;
+};
+
 class CFindDlg : public platform::TemplateDialog {
   Q_OBJECT
  public:
@@ -46,6 +63,7 @@ class CFindDlg : public platform::TemplateDialog {
   bool ExportTo(const QString& path);
 
   ReportView* reportView() const { return view_; }
+  bool busy() const { return busy_.on(); }
   QComboBox* filterList() const;
   QLineEdit* valueField() const;
   const QString& finalResultText() const { return finalResultText_; }
@@ -69,6 +87,7 @@ class CFindDlg : public platform::TemplateDialog {
   QString valueText_;
   ReportView* view_ = nullptr;
   SavePathChooser choosePath_;
+  BusyCursor busy_;
   bool left_ = false;
 };
 

@@ -1,9 +1,6 @@
 #include "search/report_view.h"
 
 #include <QBuffer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QStringDecoder>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -13,13 +10,15 @@
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
+#include <optional>
 #include <string>
-#include <unordered_set>
+#include <string_view>
 
 namespace zantor::search {
 namespace {
 
 const QByteArray kScheme = QByteArrayLiteral("zantor-report");
+const QString kRowsScript = QStringLiteral("report-rows");
 
 // Only the report itself may load: every other request is refused.
 class OnlyReports : public QWebEngineUrlRequestInterceptor {
@@ -47,40 +46,6 @@ void RegisterReportScheme() {
   (void)registered;
 }
 
-// Rows whose texts differ only in their digits are equally wide (the font's
-// digits share one width), so the page measures its column widths on one row
-// of each kind instead of on every row. Finding the kinds here, in the bytes
-// as sent, takes a few milliseconds; the page's script needed a tenth of a
-// second to read its own rows back. Returns the row markup, every digit made
-// 0, each kind once in order of first appearance (the header, then the first
-// data row); empty when there are so many kinds that measuring them would be
-// no cheaper than laying out the table. GBK's second bytes are never ASCII
-// digits or angle brackets, so the markup can be read byte by byte.
-QString RowKinds(const QByteArray& gbk) {
-  constexpr size_t kMaxKinds = 1000;
-  constexpr QByteArrayView kRowEnd("</tr>");
-  const qsizetype last = gbk.lastIndexOf(kRowEnd);
-  qsizetype at = gbk.indexOf("<tr");
-  if (at < 0 || last < at) return {};
-  std::unordered_set<std::string> seen;
-  std::string kinds;
-  std::string row;
-  while (at < last) {
-    const qsizetype end = gbk.indexOf(kRowEnd, at);
-    row.assign(gbk.constData() + at, static_cast<size_t>(end - at));
-    for (char& c : row) {
-      if (c >= '1' && c <= '9') c = '0';
-    }
-    if (seen.insert(row).second) {
-      if (seen.size() > kMaxKinds) return {};
-      kinds.append(row).append(kRowEnd.data(), static_cast<size_t>(kRowEnd.size()));
-    }
-    at = end + kRowEnd.size();
-  }
-  QStringDecoder fromGbk("GBK");
-  return fromGbk(QByteArrayView(kinds.data(), static_cast<qsizetype>(kinds.size())));
-}
-
 }  // namespace
 
 class ReportSchemeHandler : public QWebEngineUrlSchemeHandler {
@@ -100,25 +65,52 @@ class ReportSchemeHandler : public QWebEngineUrlSchemeHandler {
 QString CompatibilityScript() {
   return QStringLiteral(R"JS(
 (function () {
-  function copyText(text) {
-    var area = document.createElement('textarea');
-    area.value = text;
-    area.style.position = 'fixed';
-    area.style.left = '-1000px';
-    document.documentElement.appendChild(area);
-    area.select();
-    document.execCommand('copy');
-    area.parentNode.removeChild(area);
+  // Text put on the clipboard by the page's own script (clipboardData); the
+  // copy event below hands it over.
+  var pending = null;
+  // The whole report's text when the rows are kept as data, else null.
+  var reportText = null;
+  // Set by select-all (the page's 全选, or Ctrl+A); a new selection ends it.
+  var allSelected = false;
+
+  function selectionText() {
+    if (allSelected && reportText !== null) return reportText();
+    var s = window.getSelection();
+    return s ? s.toString() : '';
   }
+  document.addEventListener('copy', function (e) {
+    var text = pending !== null ? pending : allSelected && reportText !== null ? reportText() : null;
+    if (text === null) return;
+    e.clipboardData.setData('text/plain', text);
+    e.preventDefault();
+  }, true);
+  var nativeExec = document.execCommand.bind(document);
+  document.execCommand = function (command) {
+    var done = nativeExec.apply(null, arguments);
+    if (String(command).toLowerCase() === 'selectall') allSelected = true;
+    return done;
+  };
+  document.addEventListener('mousedown', function (e) {
+    // The menu's buttons act on the selection; a right click keeps it.
+    if (e.button !== 0 || (e.target && e.target.tagName === 'INPUT')) return;
+    allSelected = false;
+  }, true);
+  document.addEventListener('keydown', function (e) {
+    if ((e.ctrlKey || e.metaKey) && (e.key === 'a' || e.key === 'A')) {
+      allSelected = true;
+    } else if (e.shiftKey && /^(Arrow|Page|Home|End)/.test(e.key)) {
+      allSelected = false;
+    }
+  }, true);
+
   if (!document.selection) {
     Object.defineProperty(document, 'selection', {
       configurable: true,
       get: function () {
         return {
           createRange: function () {
-            var s = window.getSelection();
             return {
-              text: s ? s.toString() : '',
+              text: selectionText(),
               execCommand: function (command) { return document.execCommand(command); }
             };
           }
@@ -128,7 +120,14 @@ QString CompatibilityScript() {
   }
   if (!window.clipboardData) {
     window.clipboardData = {
-      setData: function (format, text) { copyText(String(text)); return true; },
+      setData: function (format, text) {
+        pending = String(text);
+        try {
+          return nativeExec('copy');
+        } finally {
+          pending = null;
+        }
+      },
       getData: function () { return ''; }
     };
   }
@@ -139,11 +138,11 @@ QString CompatibilityScript() {
     };
   }
   if (!window.CollectGarbage) window.CollectGarbage = function () {};
-  // The engine lays a long table out again for every piece the parser hands
-  // over, so a big report took time growing with the square of its rows.
-  // Held back until it has been read completely, it is laid out once.
-  // The script can also come late, when the page has been read already (the
-  // engine does not promise the moment): then there is nothing to hold back.
+
+  // Hidden until it has been read completely and arranged: the user never
+  // sees the page half built. The script can also come late, when the page
+  // has been read already (the engine does not promise the moment): then
+  // there is nothing to hold back.
   var hold = null;
   var reading = document.readyState === 'loading';
   if (reading && document.adoptedStyleSheets && window.CSSStyleSheet) {
@@ -157,95 +156,166 @@ QString CompatibilityScript() {
     });
   }
 
-  // Even laid out once, a table of many thousand rows takes the engine
-  // seconds: it styles, measures and paints every cell before the first
-  // screen shows. Cut into short tables that the engine skips while they are
-  // out of sight (content-visibility), the rows cost only where the user
-  // looks. Separate tables no longer share their column widths, so these are
-  // measured by the engine's own table layout on a small table with one row
-  // of each kind (window.zantorRowKinds, found by the view as it sends the
-  // page), and then fixed.
-  var kPlainRows = 2000 + 2;  // data rows, the header and the final total
-  // Even, so that the nth-child stripes run on across the pieces unbroken.
-  var kPieceRows = 200;
-
-  var pieceStyle = null;
-  // Lays the sample out where the pieces go and fixes their widths to its
-  // columns. The long report always scrolls, so the sample is measured with
-  // the scroll bar there too: the width left for the table is the same.
-  function fitPieces(sample, before) {
-    before.parentNode.insertBefore(sample, before);
-    var root = document.documentElement.style;
-    var overflow = root.overflowY;
-    root.overflowY = 'scroll';
-    var box = sample.getBoundingClientRect();
-    var spacing = sample.rows[0].getBoundingClientRect().top - box.top;
-    var dataRow = sample.rows[1].getBoundingClientRect().height;
-    var columns = Array.prototype.map.call(sample.rows[0].cells, function (td) {
-      return td.getBoundingClientRect().width;
-    });
-    root.overflowY = overflow;
-    sample.remove();
-    var css = 'table.zantor-cut{table-layout:fixed;width:' + box.width + 'px}';
-    columns.forEach(function (w, i) {
-      css += 'table.zantor-cut td:nth-child(' + (i + 1) + '){box-sizing:border-box;width:' + w +
-          'px}';
-    });
-    // Each table has the cell spacing above its first row and below its
-    // last; between two pieces it must come once, as between two rows.
-    css += '.zantor-piece{margin-top:-' + spacing + 'px}';
-    // A skipped piece keeps the height its rows will have: the data rows of
-    // the report are all one line high. (Not 'auto': the engine's record of
-    // pieces' last sizes reports a ResizeObserver loop error on long jumps.)
-    css += '.zantor-piece:not(.zantor-end){content-visibility:auto;contain-intrinsic-height:' +
-        (kPieceRows * (dataRow + spacing) + spacing) + 'px}';
-    if (!pieceStyle) {
-      pieceStyle = new CSSStyleSheet();
-      document.adoptedStyleSheets = document.adoptedStyleSheets.concat([pieceStyle]);
-    }
-    pieceStyle.replaceSync(css);
-  }
-
-  function cutIntoPieces() {
+  // A report of many rows as one table costs the engine seconds and, at a
+  // million rows, more memory than it has: every cell is styled, measured
+  // and kept. Its rows come as data instead, one line "ID oP\tmdata\tre" each
+  // (the text a selection of the row gives), and only the rows in sight and
+  // a margin around them are in the table. The rows are all one line high,
+  // so the whole table's height and every row's place follow from a few
+  // sizes measured on a small table: the header, a row of the widest cells
+  // of each column, the final and not-found rows.
+  function arrangeRows() {
+    var widestData = document.querySelector('script[type="text/x-zantor-widest"]');
     var table = document.querySelector('table.D');
-    if (!table || table.rows.length <= kPlainRows || !window.zantorRowKinds) return;
-    var sample = document.createElement('table');
-    sample.className = 'D';
-    sample.createTBody().innerHTML = window.zantorRowKinds;
-    if (sample.rows.length < 2) return;
-    var rows = Array.prototype.slice.call(table.rows);
-    // Out of the document while the sample is measured, and while its rows
-    // move: only the sample is laid out, and nothing is told of each move.
-    var marker = document.createComment('');
-    table.parentNode.replaceChild(marker, table);
-    reveal();
-    fitPieces(sample, marker);
-    // The report's own table keeps the first rows, so that the page reads
-    // as before where it starts: 全选 takes the same text.
-    table.classList.add('zantor-cut');
-    var pieces = document.createDocumentFragment();
-    pieces.appendChild(table);
-    for (var first = kPieceRows; first < rows.length; first += kPieceRows) {
-      var piece = pieces.appendChild(document.createElement('div'));
-      piece.className = 'zantor-piece';
-      var part = piece.appendChild(document.createElement('table'));
-      part.className = 'D zantor-cut';
-      var body = part.appendChild(document.createElement('tbody'));
-      var end = Math.min(first + kPieceRows, rows.length);
-      for (var r = first; r < end; ++r) body.appendChild(rows[r]);
+    var data = window.zantorRows;
+    delete window.zantorRows;
+    if (typeof data !== 'function' || !widestData || !table) return;
+    var source = Function.prototype.toString.call(data);
+    var lines = source.slice(source.indexOf('/*') + 2, source.lastIndexOf('*/'));
+    var widest = widestData.text;
+    widestData.remove();
+    var starts = [];
+    for (var p = lines.indexOf('\n'); p !== -1; p = lines.indexOf('\n', p + 1)) starts.push(p);
+    var n = starts.length;
+    var body = table.tBodies[0];
+    // Header, final row and, without rows, the not-found row.
+    var fixed = Array.prototype.map.call(table.rows, function (r) { return r.outerHTML; });
+    var count = n + fixed.length;
+
+    // What a selection of the whole page gives: the page without its rows,
+    // with the rows' lines after the header's text.
+    var bare = (function () {
+      var s = window.getSelection();
+      var range = document.createRange();
+      range.selectNodeContents(document.body);
+      s.removeAllRanges();
+      s.addRange(range);
+      var text = s.toString();
+      s.removeAllRanges();
+      var header = Array.prototype.map.call(table.rows[0].cells, function (c) {
+        return c.textContent;
+      }).join('\t');
+      var at = text.indexOf(header) + header.length;
+      return [text.slice(0, at), text.slice(at)];
+    })();
+    reportText = function () { return bare[0] + lines + bare[1]; };
+
+    function line(i) {
+      return lines.substring(starts[i - 1] + 1, i < n ? starts[i] : lines.length);
     }
-    // The last piece, with the final total, is always laid out: the page
-    // ends exactly where the table would.
-    pieces.lastChild.classList.add('zantor-end');
-    marker.parentNode.replaceChild(pieces, marker);
-    window.addEventListener('resize', function () {
-      fitPieces(sample, table);
-    });
+    function dataRow(text) {
+      var a = text.indexOf('\t');
+      var b = text.indexOf('\t', a + 1);
+      var mdata = text.substring(a + 1, b);
+      var re = text.substring(b + 1);
+      return '<tr><td>' + text.substring(0, a) + '</td><td>' + mdata +
+          (mdata === re ? "</td><td style='color:blue'>" : '</td><td>') + re + '</td></tr>';
+    }
+    function rowHtml(k) {
+      if (k === 0) return fixed[0];
+      if (k <= n) return dataRow(line(k));
+      return fixed[k - n];
+    }
+
+    var size = null;
+    var sheet = new CSSStyleSheet();
+    document.adoptedStyleSheets = document.adoptedStyleSheets.concat([sheet]);
+    // The header, the widest rows and the closing rows, laid out as the one
+    // table would be where it stands, with the scroll bar the long page has.
+    function measure(scrolls) {
+      var sample = document.createElement('table');
+      sample.className = 'D';
+      var html = fixed[0];
+      var wide = widest.split('\n').slice(1);
+      wide.forEach(function (w) { html += dataRow(w); });
+      for (var f = 1; f < fixed.length; ++f) html += fixed[f];
+      sample.createTBody().innerHTML = html;
+      holder.parentNode.insertBefore(sample, holder);
+      var root = document.documentElement.style;
+      var overflow = root.overflowY;
+      root.overflowY = scrolls ? 'scroll' : 'hidden';
+      var box = sample.getBoundingClientRect();
+      var rect = function (i) { return sample.rows[i].getBoundingClientRect(); };
+      var m = {
+        width: box.width,
+        spacing: rect(0).top - box.top,
+        header: rect(0).height,
+        row: wide.length ? rect(1).height : 0,
+        closing: [],
+        columns: Array.prototype.map.call(sample.rows[0].cells, function (td) {
+          return td.getBoundingClientRect().width;
+        })
+      };
+      for (var c = 1; c < fixed.length; ++c) m.closing.push(rect(wide.length + c).height);
+      root.overflowY = overflow;
+      sample.remove();
+      m.top = function (k) {
+        // Where row k begins, from the table's top edge less one spacing.
+        if (k === 0) return 0;
+        var t = m.header + m.spacing + (Math.min(k, n + 1) - 1) * (m.row + m.spacing);
+        for (var j = n + 1; j < k; ++j) t += m.closing[j - n - 1] + m.spacing;
+        return t;
+      };
+      m.height = m.top(count) + m.spacing;
+      return m;
+    }
+    // The first row whose space reaches below y.
+    function rowAt(y) {
+      if (y < size.header + size.spacing) return 0;
+      var k = 1 + Math.floor((y - size.header - size.spacing) / (size.row + size.spacing));
+      if (k <= n) return k;
+      for (k = n + 1; k < count - 1 && size.top(k + 1) <= y; ++k) {}
+      return k;
+    }
+
+    var holder = document.createElement('div');
+    holder.className = 'zantor-rows';
+    table.parentNode.replaceChild(holder, table);
+    holder.appendChild(table);
+    var shown = [0, 0];
+    // Rows beyond the window on either side: scrolling by keys or wheel
+    // finds them laid out already.
+    var kMargin = 60;
+    function render(force) {
+      var top = window.scrollY - holder.offsetTop;
+      var first = rowAt(Math.max(0, top));
+      var last = rowAt(Math.max(0, top + window.innerHeight));
+      if (!force && first >= shown[0] && last < shown[1]) return;
+      // Even, so that the rows' stripes fall as in the whole table.
+      var a = Math.max(0, first - kMargin);
+      a -= a % 2;
+      var b = Math.min(count, last + 1 + kMargin);
+      var html = '';
+      for (var k = a; k < b; ++k) html += rowHtml(k);
+      body.innerHTML = html;
+      table.style.top = size.top(a) + 'px';
+      shown = [a, b];
+    }
+    function layout() {
+      holder.style.height = '';
+      var m = measure(false);
+      if (m.height > window.innerHeight) m = measure(true);
+      size = m;
+      var css = '.zantor-rows{position:relative;margin:0 auto;width:' + m.width + 'px;height:' +
+          m.height + 'px}.zantor-rows>table.D{position:absolute;left:0;margin:0;' +
+          'table-layout:fixed;width:' + m.width + 'px}';
+      m.columns.forEach(function (w, i) {
+        css += '.zantor-rows>table.D td:nth-child(' + (i + 1) + '){box-sizing:border-box;width:' +
+            w + 'px}';
+      });
+      sheet.replaceSync(css);
+      render(true);
+    }
+    body.innerHTML = '';
+    layout();
+    window.addEventListener('scroll', function () { render(false); });
+    window.addEventListener('resize', layout);
   }
 
   function arrange() {
     try {
-      cutIntoPieces();
+      reveal();
+      arrangeRows();
     } finally {
       reveal();
     }
@@ -264,6 +334,8 @@ QString CompatibilityStyle() {
       ".D tr:nth-child(odd){background-color:#FFFFFF}"
       ".D tr:nth-child(even){background-color:#EEEEEE}"
       "span{cursor:default;position:absolute;z-index:1}"
+      // The page centres the body's content; a table is centred by its margins.
+      "table.D{margin-left:auto;margin-right:auto}"
       "input{background:#FFFFFF}");
 }
 
@@ -305,6 +377,11 @@ ReportView::ReportView(QWidget* parent) : QWebEngineView(parent) {
   s->setAttribute(QWebEngineSettings::AutoLoadImages, false);
   setPage(page);
   setUrl(QUrl(QStringLiteral("about:blank")));
+  // Once the page has its rows, their script need not be kept: a page that
+  // was read already never needs it again.
+  connect(this, &QWebEngineView::loadFinished, this, [this] {
+    if (url().path() == QStringLiteral("report/%1").arg(shown_)) DropRows();
+  });
 }
 
 ReportView::~ReportView() {
@@ -315,23 +392,81 @@ ReportView::~ReportView() {
 }
 
 void ReportView::ShowDocument(QByteArray gbk) {
-  const QString kindsName = QStringLiteral("report-row-kinds");
+  std::optional<ReportDocument> report =
+      ReportDocument::FromText(std::string_view(gbk.constData(), static_cast<size_t>(gbk.size())));
+  if (report) {
+    ShowReport(std::move(*report));
+    return;
+  }
+  report_.reset();
+  DropRows();
+  Load(std::move(gbk));
+}
+
+void ReportView::ShowReport(ReportDocument report) {
+  // Rows of number texts go to the page as data, which it lays out only
+  // where they are seen; any other report goes as its document.
+  DropRows();
+  QByteArray page;
+  if (report.plain()) {
+    const std::string& head = ReportDocument::Head();
+    const std::string widest = report.WidestRows();
+    const std::string& lines = report.lines();
+    page.reserve(static_cast<qsizetype>(head.size() + widest.size() + lines.size() + 400));
+    page.append(head.data(), static_cast<qsizetype>(head.size()));
+    page.append(ReportDocument::FinalRow().data(),
+                static_cast<qsizetype>(ReportDocument::FinalRow().size()));
+    page.append(report.finalText().data(), static_cast<qsizetype>(report.finalText().size()));
+    if (report.rows() == 0) {
+      page.append(ReportDocument::NotFoundRow().data(),
+                  static_cast<qsizetype>(ReportDocument::NotFoundRow().size()));
+    }
+    page.append(ReportDocument::Close().data(),
+                static_cast<qsizetype>(ReportDocument::Close().size()));
+    page.append("<script type='text/x-zantor-widest'>");
+    page.append(widest.data(), static_cast<qsizetype>(widest.size()));
+    page.append("</script>");
+    // The rows reach the page as a script set up before it is made: the
+    // engine reads a long page from here in small pieces, taking seconds
+    // for a million rows, but hands a script over in one.
+    QByteArray source;
+    source.reserve(static_cast<qsizetype>(lines.size() + 64));
+    // In a comment: the engine skips a comment without making a string of
+    // it, and the page reads it back from the function's source, which it
+    // keeps anyway. Number texts never hold "*/".
+    source.append("window.zantorRows=function(){/*");
+    source.append(lines.data(), static_cast<qsizetype>(lines.size()));
+    source.append("*/};");
+    QWebEngineScript rows;
+    rows.setName(kRowsScript);
+    rows.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    rows.setWorldId(QWebEngineScript::MainWorld);
+    rows.setSourceCode(QString::fromLatin1(source));
+    source = QByteArray();
+    QWebEngineView::page()->scripts().insert(rows);
+  } else {
+    const std::string text = report.Text();
+    page = QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+  }
+  report_ = std::move(report);
+  Load(std::move(page));
+}
+
+void ReportView::DropRows() {
   QWebEngineScriptCollection& scripts = page()->scripts();
-  for (const QWebEngineScript& old : scripts.find(kindsName)) scripts.remove(old);
-  QWebEngineScript kinds;
-  kinds.setName(kindsName);
-  kinds.setInjectionPoint(QWebEngineScript::DocumentCreation);
-  kinds.setWorldId(QWebEngineScript::MainWorld);
-  kinds.setSourceCode(
-      QStringLiteral("window.zantorRowKinds = %1[0];")
-          .arg(QString::fromUtf8(
-              QJsonDocument(QJsonArray{RowKinds(gbk)}).toJson(QJsonDocument::Compact))));
-  scripts.insert(kinds);
-  handler_->document = std::move(gbk);
+  for (const QWebEngineScript& old : scripts.find(kRowsScript)) scripts.remove(old);
+}
+
+void ReportView::Load(QByteArray page) {
+  handler_->document = std::move(page);
   ++shown_;
   setUrl(QUrl(QStringLiteral("%1:report/%2").arg(QString::fromLatin1(kScheme)).arg(shown_)));
 }
 
-const QByteArray& ReportView::document() const { return handler_->document; }
+QByteArray ReportView::document() const {
+  if (!report_) return handler_->document;
+  const std::string text = report_->Text();
+  return QByteArray(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 }  // namespace zantor::search

@@ -5,6 +5,9 @@
 
 #include <QByteArray>
 #include <QWebEngineView>
+#include <optional>
+
+#include "search/report_document.h"
 
 namespace zantor::search {
 
@@ -16,22 +19,31 @@ class ReportView : public QWebEngineView {
   explicit ReportView(QWidget* parent = nullptr);
   ~ReportView() override;
 
-  // Replaces the page by this document (GBK bytes, as the report is built).
+  // Replaces the page by this report.
+  void ShowReport(ReportDocument report);
+  // The same for a document's text (GBK bytes, as the report is built).
   void ShowDocument(QByteArray gbk);
-  const QByteArray& document() const;
+  // The text of the document shown last.
+  QByteArray document() const;
   // How many documents have been loaded since the view was made.
   int documentsShown() const { return shown_; }
 
  private:
+  void Load(QByteArray page);
+  void DropRows();
+
   ReportSchemeHandler* handler_;
+  std::optional<ReportDocument> report_;
   int shown_ = 0;
 };
 
 // Script and style that give the report page what it was written to expect
 // from its browser: document.selection, window.clipboardData, removeNode,
-// CollectGarbage, striped rows and an absolutely placed menu span. The script
-// also cuts a long report's table into short ones that the engine lays out
-// only when they come into sight, keeping the one table's look.
+// CollectGarbage, striped rows, an absolutely placed menu span and a centred
+// table. The script also keeps a report's rows, sent as data, out of the
+// document and lays out only those in sight, in a table that looks and
+// scrolls as the whole one would; 全选 and 复制 take the rows' text from
+// the data.
 QString CompatibilityScript();
 QString CompatibilityStyle();
 

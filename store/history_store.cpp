@@ -477,27 +477,46 @@ std::string HistoryStore::MoveAside() const {
 
 Table HistoryStore::Query(const std::string& sql) {
   Table table;
-  if (!db_) return table;
+  std::vector<std::string> names;
+  const bool ok = ForEachRow(
+      sql,
+      [&](std::span<const std::string_view> cells) {
+        if (table.rows == 0) {
+          table.cells.reserve(cells.size() * 2);
+          table.cells.insert(table.cells.end(), names.begin(), names.end());
+        }
+        for (std::string_view c : cells) table.cells.emplace_back(c);
+        ++table.rows;
+      },
+      &names);
+  if (!ok || table.rows == 0) return Table{};
+  table.columns = static_cast<int>(names.size());
+  return table;
+}
+
+bool HistoryStore::ForEachRow(const std::string& sql, const RowVisitor& row,
+                              std::vector<std::string>* names) {
+  if (!db_) return false;
   sql::Statement s;
   std::string_view rest;
   const int prepared = s.Prepare(db_.get(), sql, &rest);
   NoteDamage(prepared);
-  if (prepared != SQLITE_OK || !s.ReadOnly()) return table;
-  if (rest.find_first_not_of(" \t\r\n;") != std::string_view::npos) return table;
+  if (prepared != SQLITE_OK || !s.ReadOnly()) return false;
+  if (rest.find_first_not_of(" \t\r\n;") != std::string_view::npos) return false;
   const int columns = s.ColumnCount();
+  std::vector<std::string_view> cells(static_cast<size_t>(columns));
   int rc;
+  bool first = true;
   while ((rc = s.Step()) == SQLITE_ROW) {
-    if (table.rows == 0) {
-      table.cells.reserve(static_cast<size_t>(columns) * 2);
-      for (int c = 0; c < columns; ++c) table.cells.emplace_back(s.ColumnName(c));
+    if (first && names != nullptr) {
+      for (int c = 0; c < columns; ++c) names->emplace_back(s.ColumnName(c));
     }
-    for (int c = 0; c < columns; ++c) table.cells.emplace_back(s.ColumnText(c));
-    ++table.rows;
+    first = false;
+    for (int c = 0; c < columns; ++c) cells[static_cast<size_t>(c)] = s.ColumnText(c);
+    row(cells);
   }
   NoteDamage(rc);
-  if (rc != SQLITE_DONE || table.rows == 0) return Table{};
-  table.columns = columns;
-  return table;
+  return rc == SQLITE_DONE;
 }
 
 }  // namespace zantor::store

@@ -14,6 +14,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -135,6 +136,15 @@ class HistoryStore {
   // that does not compile, writes, or is followed by another statement) gives
   // a table without rows.
   Table Query(const std::string& sql);
+  // The same statement, row by row: `row` gets each data row's cells (valid
+  // only during the call), so a caller keeps what it needs without the whole
+  // table of texts in memory; `names`, when given, the column names before
+  // the first row. False when the statement was rejected or failed part way
+  // (the rows already given then do not count: treat it as a result without
+  // rows, as Query does).
+  using RowVisitor = std::function<void(std::span<const std::string_view> cells)>;
+  bool ForEachRow(const std::string& sql, const RowVisitor& row,
+                  std::vector<std::string>* names = nullptr);
 
  private:
   enum class FileKind { kOurs, kForeign, kUnreadable };

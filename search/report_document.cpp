@@ -1,0 +1,229 @@
+#include "search/report_document.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+#include "app/platform/gbk.h"
+#include "search/html_table.h"
+#include "search/report.h"
+#include "store/history_store.h"
+
+namespace zantor::search {
+namespace {
+
+// The class of each byte a plain cell may hold (index into Shape::count),
+// -1 for every other byte.
+constexpr std::array<signed char, 256> kClass = [] {
+  std::array<signed char, 256> c{};
+  c.fill(-1);
+  for (char d = '0'; d <= '9'; ++d) c[static_cast<unsigned char>(d)] = 0;
+  c[','] = 1;
+  c['.'] = 2;
+  c['+'] = 3;
+  c['-'] = 4;
+  c['*'] = 5;
+  return c;
+}();
+
+// Adds the cell's characters to `shape`; false when it is empty or holds a
+// character of another kind.
+template <class Shape>
+bool Measure(std::string_view cell, Shape& shape) {
+  if (cell.empty()) return false;
+  for (char ch : cell) {
+    const int k = kClass[static_cast<unsigned char>(ch)];
+    if (k < 0) return false;
+    if (shape.count[k] < std::numeric_limits<unsigned short>::max()) ++shape.count[k];
+  }
+  return true;
+}
+
+std::string Gbk(std::string_view utf8) {
+  const bool ascii = std::all_of(utf8.begin(), utf8.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return ascii ? std::string(utf8) : platform::ToGbk(utf8);
+}
+
+// One plain line, "\n" ID " " oP "\t" mdata "\t" re, cut into its cells.
+struct Line {
+  std::string_view id, op, mdata, re;
+};
+Line Split(std::string_view line) {
+  const size_t space = line.find(' ');
+  const size_t tab1 = line.find('\t', space);
+  const size_t tab2 = line.find('\t', tab1 + 1);
+  return {line.substr(1, space - 1), line.substr(space + 1, tab1 - space - 1),
+          line.substr(tab1 + 1, tab2 - tab1 - 1), line.substr(tab2 + 1)};
+}
+
+template <class F>
+void ForEachLine(std::string_view lines, F&& f) {
+  size_t at = 0;
+  while (at < lines.size()) {
+    size_t end = lines.find('\n', at + 1);
+    if (end == std::string_view::npos) end = lines.size();
+    f(lines.substr(at, end - at));
+    at = end;
+  }
+}
+
+}  // namespace
+
+const std::string& ReportDocument::Head() {
+  // The report of no rows, cut where the rows and the final row go.
+  static const std::string head = [] {
+    const std::string empty = BuildReportGbk(store::Table{}, "");
+    return empty.substr(0, empty.find(platform::ToGbk(html::kFinalRow)));
+  }();
+  return head;
+}
+const std::string& ReportDocument::FinalRow() {
+  static const std::string s = platform::ToGbk(html::kFinalRow);
+  return s;
+}
+const std::string& ReportDocument::NotFoundRow() {
+  static const std::string s = platform::ToGbk(html::kNotFoundRow);
+  return s;
+}
+const std::string& ReportDocument::Close() {
+  static const std::string s(html::kClose);
+  return s;
+}
+
+bool ReportDocument::Shape::Covers(const Shape& other) const {
+  for (size_t i = 0; i < 6; ++i) {
+    if (count[i] < other.count[i]) return false;
+  }
+  return true;
+}
+
+ReportDocument::ReportDocument(std::string_view finalResultText)
+    : finalGbk_(Gbk(finalResultText)) {}
+
+void ReportDocument::AppendMarkup(std::string& out, std::string_view id, std::string_view op,
+                                  std::string_view mdata, std::string_view re) {
+  out.append(html::kRowOpen).append(id).append(" ").append(op).append(html::kCell).append(mdata);
+  out.append(re == mdata ? html::kBlueCell : html::kCell).append(re);
+}
+
+void ReportDocument::ToMarkup() {
+  std::string markup;
+  ForEachLine(lines_, [&](std::string_view line) {
+    const Line l = Split(line);
+    AppendMarkup(markup, l.id, l.op, l.mdata, l.re);
+  });
+  lines_ = std::move(markup);
+  plain_ = false;
+  for (auto& w : widest_) w.clear();
+}
+
+void ReportDocument::NoteWidth(int column, std::string_view cell, const Shape& shape) {
+  std::vector<Widest>& w = widest_[column];
+  for (const Widest& known : w) {
+    if (known.shape.Covers(shape)) return;
+  }
+  std::erase_if(w, [&](const Widest& known) { return shape.Covers(known.shape); });
+  w.push_back({shape, std::string(cell)});
+}
+
+void ReportDocument::AddRow(std::string_view id, std::string_view op, std::string_view mdata,
+                            std::string_view re) {
+  Add(id, op, mdata, re, true);
+}
+
+void ReportDocument::Add(std::string_view id, std::string_view op, std::string_view mdata,
+                         std::string_view re, bool utf8) {
+  ++rows_;
+  if (plain_) {
+    Shape first, second, third;
+    if (Measure(id, first) && Measure(op, first) && Measure(mdata, second) && Measure(re, third)) {
+      const size_t at = lines_.size();
+      lines_.append("\n").append(id).append(" ").append(op).append("\t").append(mdata);
+      lines_.append("\t").append(re);
+      NoteWidth(0, std::string_view(lines_).substr(at + 1, id.size() + 1 + op.size()), first);
+      NoteWidth(1, mdata, second);
+      NoteWidth(2, re, third);
+      return;
+    }
+    ToMarkup();
+  }
+  if (utf8) {
+    AppendMarkup(lines_, Gbk(id), Gbk(op), Gbk(mdata), Gbk(re));
+  } else {
+    AppendMarkup(lines_, id, op, mdata, re);
+  }
+}
+
+std::string ReportDocument::Text() const {
+  std::string out;
+  out.reserve(Head().size() + lines_.size() * (plain_ ? 2 : 1) + 200);
+  out.append(Head());
+  if (plain_) {
+    ForEachLine(lines_, [&](std::string_view line) {
+      const Line l = Split(line);
+      AppendMarkup(out, l.id, l.op, l.mdata, l.re);
+    });
+  } else {
+    out.append(lines_);
+  }
+  out.append(FinalRow()).append(finalGbk_);
+  if (rows_ == 0) out.append(NotFoundRow());
+  out.append(Close());
+  return out;
+}
+
+std::string ReportDocument::WidestRows() const {
+  std::string out;
+  if (!plain_ || rows_ == 0) return out;
+  size_t n = 0;
+  for (const auto& w : widest_) n = std::max(n, w.size());
+  for (size_t i = 0; i < n; ++i) {
+    // A column with fewer widest cells repeats its last one.
+    auto cell = [&](int c) -> const std::string& {
+      return widest_[c][std::min(i, widest_[c].size() - 1)].text;
+    };
+    out.append("\n").append(cell(0)).append("\t").append(cell(1)).append("\t").append(cell(2));
+  }
+  return out;
+}
+
+std::optional<ReportDocument> ReportDocument::FromText(std::string_view gbk) {
+  if (!gbk.starts_with(Head())) return std::nullopt;
+  std::string_view rest = gbk.substr(Head().size());
+  const std::string_view rowOpen = html::kRowOpen;
+  ReportDocument doc;
+  // Where the rows end: the final row, whose text begins as a row's does.
+  const size_t end = rest.rfind(FinalRow());
+  if (end == std::string_view::npos) return std::nullopt;
+  std::string_view rows = rest.substr(0, end);
+  std::string_view tail = rest.substr(end + FinalRow().size());
+  while (!rows.empty()) {
+    if (!rows.starts_with(rowOpen)) return std::nullopt;
+    size_t next = rows.find(rowOpen, rowOpen.size());
+    if (next == std::string_view::npos) next = rows.size();
+    std::string_view row = rows.substr(rowOpen.size(), next - rowOpen.size());
+    rows = rows.substr(next);
+    const size_t cell = row.find(html::kCell);
+    if (cell == std::string_view::npos) return std::nullopt;
+    const std::string_view first = row.substr(0, cell);
+    row = row.substr(cell + html::kCell.size());
+    const bool blue = row.find(html::kBlueCell) != std::string_view::npos;
+    const size_t third = row.find(blue ? html::kBlueCell : html::kCell);
+    if (third == std::string_view::npos) return std::nullopt;
+    const std::string_view mdata = row.substr(0, third);
+    const std::string_view re = row.substr(third + (blue ? html::kBlueCell : html::kCell).size());
+    const size_t space = first.find(' ');
+    if (space == std::string_view::npos || blue != (mdata == re)) return std::nullopt;
+    // GBK bytes pass as they are: a plain row is ASCII, any other is kept as markup.
+    doc.Add(first.substr(0, space), first.substr(space + 1), mdata, re, false);
+  }
+  const bool notFound = tail.ends_with(NotFoundRow() + Close());
+  if (!tail.ends_with(Close()) || notFound != (doc.rows_ == 0)) return std::nullopt;
+  doc.finalGbk_ = std::string(
+      tail.substr(0, tail.size() - Close().size() - (notFound ? NotFoundRow().size() : 0)));
+  if (doc.Text() != gbk) return std::nullopt;
+  return doc;
+}
+
+}  // namespace zantor::search

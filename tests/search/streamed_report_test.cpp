@@ -1,0 +1,164 @@
+// The report and the export made row by row, as the statement yields them,
+// against the documents made from the whole table at once.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "search/export_text.h"
+#include "search/report.h"
+#include "search/report_document.h"
+#include "tests/search/table_rows_for_test.h"
+
+namespace zantor::search {
+namespace {
+
+ReportDocument Streamed(const store::Table& t, std::string_view total) {
+  ReportDocument doc(total);
+  for (int r = 1; r <= t.rows; ++r) {
+    const std::string* c = &t.cells[static_cast<size_t>(r) * 4];
+    doc.AddRow(c[0], c[1], c[2], c[3]);
+  }
+  return doc;
+}
+
+// Reports of every kind the document distinguishes: none, one blue row,
+// several, a sorted order, and rows the page cannot keep as plain lines
+// (texts that are not numbers, Chinese, markup, an empty cell).
+std::vector<std::pair<store::Table, std::string>> Reports() {
+  return {
+      {Rows({}), "0.00"},
+      {Rows({{"1", "+", "0.05", "0.05"}}), "0.05"},
+      {Rows({{"1", "+", "0.05", "0.05"}, {"2", "*", "3", "0.15"}}), "0.15"},
+      {Rows({{"17", "-", "1,000", "12.39"},
+             {"3", "*", "0.05", "0.050"},
+             {"2", "+", "-1,234.5", "-1,234.5"}}),
+       "-1,234.5"},
+      {Rows({{"1", "+", "5", "5"}, {"2", "+", "粘贴", "<b>x</b>"}, {"3", "-", "1", "4"}}),
+       "粘贴的内容太长"},
+      {Rows({{"1", "+", "", "0"}, {"2", "+", "1", "1"}}), ""},
+      {Rows({{"1 2", "+", "1", "1"}}), "1"},
+  };
+}
+
+TEST(StreamedReport, TextIsTheDocumentOfTheWholeTable) {
+  for (const auto& [table, total] : Reports()) {
+    const ReportDocument doc = Streamed(table, total);
+    const std::string expected = BuildReportGbk(table, total);
+    EXPECT_EQ(doc.Text(), expected) << total;
+    EXPECT_EQ(doc.rows(), table.rows);
+    // Read back from its text, the document is the same again.
+    const std::optional<ReportDocument> again = ReportDocument::FromText(expected);
+    ASSERT_TRUE(again.has_value()) << total;
+    EXPECT_EQ(again->Text(), expected);
+    EXPECT_EQ(again->plain(), doc.plain());
+    EXPECT_EQ(again->lines(), doc.lines());
+    EXPECT_EQ(again->rows(), table.rows);
+  }
+}
+
+TEST(StreamedReport, NumberRowsAreLinesAndOthersMarkup) {
+  const ReportDocument numbers =
+      Streamed(Rows({{"1", "+", "0.05", "0.05"}, {"2", "*", "3", "0.15"}}), "0.15");
+  EXPECT_TRUE(numbers.plain());
+  EXPECT_EQ(numbers.lines(), "\n1 +\t0.05\t0.05\n2 *\t3\t0.15");
+  // One row of another kind, after plain ones, turns them all into markup.
+  const ReportDocument mixed =
+      Streamed(Rows({{"1", "+", "5", "5"}, {"2", "+", "a", "6"}, {"3", "+", "1", "7"}}), "7");
+  EXPECT_FALSE(mixed.plain());
+  EXPECT_EQ(mixed.lines(),
+            "</td></tr><tr><td>1 +</td><td>5</td><td style='color:blue'>5"
+            "</td></tr><tr><td>2 +</td><td>a</td><td>6"
+            "</td></tr><tr><td>3 +</td><td>1</td><td>7");
+  EXPECT_TRUE(Streamed(Rows({}), "0").plain());
+}
+
+TEST(StreamedReport, OtherTextsAreNotReadAsReports) {
+  const std::string good = BuildReportGbk(Rows({{"1", "+", "1", "1"}}), "1");
+  EXPECT_FALSE(ReportDocument::FromText("<html><body>warm</body></html>").has_value());
+  EXPECT_FALSE(ReportDocument::FromText(good.substr(0, good.size() - 1)).has_value());
+  // A blue total that differs from its entry is not what the report makes.
+  std::string wrongBlue = BuildReportGbk(Rows({{"1", "+", "1", "2"}}), "2");
+  wrongBlue.replace(wrongBlue.rfind("</td><td>2"), 10, "</td><td style='color:blue'>2");
+  EXPECT_FALSE(ReportDocument::FromText(wrongBlue).has_value());
+  // Rows with the not-found row after them neither.
+  std::string notFound = good;
+  notFound.insert(notFound.rfind("</td></tr></table>"),
+                  "</td></tr><tr><td></td><td style='color:red'>\xC3\xBB\xD3\xD0\xB2\xE9"
+                  "</td><td style='color:red'>\xD5\xD2\xB5\xBD\xA3\xA1");
+  EXPECT_FALSE(ReportDocument::FromText(notFound).has_value());
+}
+
+TEST(StreamedReport, WidestRowsCoverEveryShapeOfEachColumn) {
+  const ReportDocument doc = Streamed(Rows({{"1", "+", "9", "9"},
+                                            {"22", "-", "1,000.5", "-1,000.5"},
+                                            {"3", "*", "77", "1,000,000.25"},
+                                            {"4", "+", "8.5", "2"}}),
+                                      "0");
+  // Column by column: the operators differ in width, so each first cell
+  // stays; "1,000.5" covers 9, 77 and 8.5; "-1,000.5" and "1,000,000.25"
+  // each have a character the other lacks, so both stay, and 2 goes. A
+  // column with fewer widest cells repeats its last.
+  EXPECT_EQ(doc.WidestRows(),
+            "\n1 +\t1,000.5\t-1,000.5\n22 -\t1,000.5\t1,000,000.25\n3 *\t1,000.5\t1,000,000.25");
+  // Shorter cells of a shape already there add nothing.
+  const ReportDocument same = Streamed(
+      Rows({{"10", "+", "5", "5"}, {"9", "+", "1,000", "10"}, {"11", "+", "1", "1"}}), "0");
+  EXPECT_EQ(same.WidestRows(), "\n10 +\t1,000\t10");
+  EXPECT_EQ(Streamed(Rows({}), "0").WidestRows(), "");
+}
+
+// The export written in pieces, joined, against the text of the whole table.
+std::string Exported(const store::Table& t, std::string_view total, char separator,
+                     size_t* pieces = nullptr) {
+  std::string out;
+  size_t n = 0;
+  ExportWriter writer(separator, [&](std::string_view bytes) {
+    out.append(bytes);
+    ++n;
+    return true;
+  });
+  for (int r = 1; r <= t.rows; ++r) {
+    const std::string* c = &t.cells[static_cast<size_t>(r) * 4];
+    writer.AddRow(c[0], c[1], c[2], c[3]);
+  }
+  EXPECT_TRUE(writer.Finish(total));
+  if (pieces != nullptr) *pieces = n;
+  return out;
+}
+
+TEST(StreamedExport, BytesAreThoseOfTheWholeText) {
+  for (const auto& [table, total] : Reports()) {
+    for (char separator : {',', '\0'}) {
+      EXPECT_EQ(Exported(table, total, separator),
+                ToFileBytes(BuildExportText(table, total, separator)))
+          << total << " " << int{separator};
+    }
+  }
+  // A line feed inside a cell is stored as CR LF as well.
+  const store::Table odd = Rows({{"1", "+", "a\nb", "2"}});
+  EXPECT_EQ(Exported(odd, "2", ','), ToFileBytes(BuildExportText(odd, "2", ',')));
+}
+
+TEST(StreamedExport, ALongExportIsHandedOnInPiecesAndStopsWhenRefused) {
+  store::Table t = Rows({});
+  for (int r = 1; r <= 60000; ++r) {
+    for (const char* c : {"12345", "+", "1,234.50", "99,999,999.25"}) t.cells.emplace_back(c);
+    ++t.rows;
+  }
+  size_t pieces = 0;
+  EXPECT_EQ(Exported(t, "1", ',', &pieces), ToFileBytes(BuildExportText(t, "1", ',')));
+  EXPECT_GT(pieces, 1u);
+
+  int offered = 0;
+  ExportWriter refused(',', [&](std::string_view) {
+    ++offered;
+    return false;
+  });
+  for (int r = 0; r < 60000; ++r) refused.AddRow("12345", "+", "1,234.50", "99,999,999.25");
+  EXPECT_FALSE(refused.Finish("1"));
+  EXPECT_EQ(offered, 1);
+}
+
+}  // namespace
+}  // namespace zantor::search
