@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "engine/step.h"
+#include "store/correction.h"
 #include "store/sqlite_handle.h"
 
 namespace zantor::store {
@@ -128,6 +129,14 @@ class HistoryStore {
   // that does not compile, writes, or is followed by another statement) gives
   // a table without rows.
   Table Query(const std::string& sql);
+
+  // Corrects a past step (store/correction.h) on this connection; an open
+  // transaction is committed first and begun again after. For the search
+  // dialog: the outcome says which rows changed, the new current total, or
+  // why nothing was changed.
+  CorrectionOutcome Correct(const CorrectionRequest& request,
+                            const CorrectionProgress& progress = {});
+  std::vector<CorrectionEntry> Corrections();
 
  private:
   enum class FileKind { kOurs, kForeign, kUnreadable };
