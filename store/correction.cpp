@@ -279,7 +279,9 @@ namespace {
 // the file for itself: in WAL mode every other open connection holds a shared
 // lock on it, so a running window makes the first read fail as busy.
 CorrectionStatus OpenForCommandLine(const std::string& path, bool exclusive, sql::Connection* db) {
-  if (db->Open(path, SQLITE_OPEN_READWRITE) != SQLITE_OK) return CorrectionStatus::kUnavailable;
+  if (db->Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX) != SQLITE_OK) {
+    return CorrectionStatus::kUnavailable;
+  }
   sqlite3_busy_timeout(db->get(), 200);
   if (exclusive) db->Exec("PRAGMA locking_mode=EXCLUSIVE;");
   bool history = false;
