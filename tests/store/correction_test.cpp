@@ -156,6 +156,8 @@ TEST(Correction, RecomputesTheRunAsIfTypedRight) {
       EXPECT_EQ(KeptTotal(path), totalBefore);
     }
     EXPECT_EQ(Peek(path).Count("corrections"), 1);
+    // The search's "<", ">" and sorts compare fdata as a number.
+    EXPECT_EQ(Peek(path).Scalar("SELECT count(*) FROM MyData WHERE typeof(fdata)<>'real';"), "0");
   }
 }
 
