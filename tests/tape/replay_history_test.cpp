@@ -5,15 +5,15 @@
 // must break exactly where the user reset the total.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <random>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "engine/replay.h"
@@ -89,12 +89,12 @@ Segment RandomSegment(Random& rnd, bool first) {
   return s;
 }
 
-pid_t Spawn(const std::string& db, bool keep, int in) {
+pid_t Spawn(const std::string& db, bool keep, int in, int out) {
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
   const int null = ::open("/dev/null", O_WRONLY);
   ::dup2(in, 0);
-  ::dup2(null, 1);
+  ::dup2(out >= 0 ? out : null, 1);
   ::dup2(null, 2);
   std::vector<std::string> args = {ZANTOR_TAPE_PATH, "--db", db, "--commit-every", "1"};
   if (keep) args.emplace_back("--keep");
@@ -110,28 +110,50 @@ long RowCount(const std::string& db) {
   return n == "<none>" ? -1 : std::stol(n);
 }
 
-// Runs one tape on `db`. A killed one is fed through a pipe that stays open
-// and killed once its last row is in the file (each step is committed as
-// the window commits it), so it never reaches its clean end.
+// Runs one tape on `db`. A killed one is fed through a pipe that stays open,
+// so it never reaches its clean end, and killed once it has printed its last
+// row: its standard output is a terminal, where each row is printed as soon
+// as it is recorded (and committed, as the window commits each step).
 void RunSegment(const std::string& db, const Segment& s, long rowsBefore) {
   std::string input;
   for (const auto& l : s.lines) input += l + "\n";
   int pipe[2];
   ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
-  const pid_t pid = Spawn(db, s.keep, pipe[0]);
+  int master = -1;
+  int slave = -1;
+  if (s.killed) {
+    master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios raw{};
+    ::tcgetattr(slave, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(slave, TCSANOW, &raw);
+  }
+  const pid_t pid = Spawn(db, s.keep, pipe[0], slave);
   ::close(pipe[0]);
+  if (slave >= 0) ::close(slave);
   ASSERT_EQ(::write(pipe[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
   if (!s.killed) ::close(pipe[1]);
   if (s.killed) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (RowCount(db) < rowsBefore + s.rows && std::chrono::steady_clock::now() < deadline) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    long printed = 0;
+    char buffer[4096];
+    while (printed < s.rows) {
+      pollfd p{master, POLLIN, 0};
+      if (::poll(&p, 1, 30000) <= 0) break;
+      const ssize_t n = ::read(master, buffer, sizeof buffer);
+      if (n <= 0) break;
+      for (ssize_t i = 0; i < n; ++i) printed += buffer[i] == '\n' ? 1 : 0;
     }
+    EXPECT_EQ(printed, s.rows);
     ::kill(pid, SIGKILL);
     ::close(pipe[1]);
   }
   int status = 0;
   ::waitpid(pid, &status, 0);
+  if (master >= 0) ::close(master);
   if (s.killed) {
     EXPECT_TRUE(WIFSIGNALED(status)) << "the tape ended before the kill";
   } else {

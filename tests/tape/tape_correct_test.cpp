@@ -4,15 +4,14 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <random>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/store/store_test_util.h"
@@ -216,17 +215,32 @@ TEST(TapeCorrect, RefusedWhileTheHistoryIsOpenElsewhere) {
   const std::string db = dir / "h.db";
   ASSERT_EQ(Tape(dir, {"--db", db}, "100\n").status, 0);
   // A tape recording into the same file, as a running window would hold it.
+  // Its output is a terminal, so its row is printed once it is recorded.
   int in[2];
   ASSERT_EQ(::pipe2(in, O_CLOEXEC), 0);
-  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  const pid_t holder = Spawn({"--db", db, "--keep", "--commit-every", "1"}, in[0], null, null);
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  termios raw{};
+  ::tcgetattr(slave, &raw);
+  ::cfmakeraw(&raw);
+  ::tcsetattr(slave, TCSANOW, &raw);
+  const pid_t holder = Spawn({"--db", db, "--keep", "--commit-every", "1"}, in[0], slave, slave);
   ::close(in[0]);
-  ::close(null);
+  ::close(slave);
   ASSERT_EQ(::write(in[1], "200\n", 4), 4);
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (Peek(db).Count("MyData") < 2 && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::string printed;
+  char buffer[256];
+  while (printed.find('\n') == std::string::npos) {
+    pollfd p{master, POLLIN, 0};
+    ASSERT_GT(::poll(&p, 1, 30000), 0) << "the tape printed nothing";
+    const ssize_t n = ::read(master, buffer, sizeof buffer);
+    ASSERT_GT(n, 0);
+    printed.append(buffer, static_cast<size_t>(n));
   }
+  EXPECT_EQ(printed, "+\t2.00\t2.00\t3\n");
   const Rows rows = Stored(db);
   ASSERT_EQ(rows.size(), 2u);
   TapeRun r = Tape(dir, {"--db", db, "--correct", "1", "5"});
@@ -241,6 +255,7 @@ TEST(TapeCorrect, RefusedWhileTheHistoryIsOpenElsewhere) {
   ::close(in[1]);
   int status = 0;
   ::waitpid(holder, &status, 0);
+  ::close(master);
   r = Tape(dir, {"--db", db, "--correct", "1", "5"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "+\t5\t5\t5\n+\t2.00\t2.00\t7\n");
