@@ -44,6 +44,13 @@ void RecordRun(const std::string& path) {
   store.RecordTotal(state.accScale, total);
 }
 
+// Rows of the trail, or -1 while the file has no trail table.
+long TrailRows(const std::string& path) {
+  Peek peek(path);
+  if (peek.Scalar("SELECT count(*) FROM sqlite_master WHERE name='corrections';") != "1") return -1;
+  return std::stol(peek.Scalar("SELECT count(*) FROM corrections;"));
+}
+
 // Everything a correction may change.
 struct Snapshot {
   Rows rows;
@@ -57,7 +64,7 @@ Snapshot Take(const std::string& path) {
   Peek peek(path);
   s.rows = peek.Rows("SELECT ID,oP,fdata,mdata,re FROM MyData ORDER BY ID;");
   s.kept = peek.Scalar("SELECT pos||' '||resu FROM liveTotal;");
-  s.trail = peek.Count("corrections");
+  s.trail = TrailRows(path);
   return s;
 }
 
