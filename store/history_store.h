@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "engine/step.h"
+#include "store/correction.h"
 #include "store/sqlite_handle.h"
 
 namespace zantor::store {
@@ -145,6 +146,14 @@ class HistoryStore {
   using RowVisitor = std::function<void(std::span<const std::string_view> cells)>;
   bool ForEachRow(const std::string& sql, const RowVisitor& row,
                   std::vector<std::string>* names = nullptr);
+
+  // Corrects a past step (store/correction.h) on this connection; an open
+  // transaction is committed first and begun again after. For the search
+  // dialog: the outcome says which rows changed, the new current total, or
+  // why nothing was changed.
+  CorrectionOutcome Correct(const CorrectionRequest& request,
+                            const CorrectionProgress& progress = {});
+  std::vector<CorrectionEntry> Corrections();
 
  private:
   enum class FileKind { kOurs, kForeign, kUnreadable };

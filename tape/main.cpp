@@ -10,6 +10,7 @@
 
 #include "engine/step.h"
 #include "store/history_store.h"
+#include "tape/correct_command.h"
 #include "tape/store_recorder.h"
 #include "tape/tape.h"
 
@@ -20,6 +21,8 @@ constexpr long kDefaultCommitEvery = 10000;
 int Usage() {
   std::fputs(
       "usage: zantor-tape [--normal] [--db FILE [--keep] [--commit-every N]]\n"
+      "       zantor-tape --db FILE --correct ID [OP] ENTRY\n"
+      "       zantor-tape --db FILE --corrections\n"
       "Reads a tape from standard input: ENTRY, '+ ENTRY', '- ENTRY', '* ENTRY',\n"
       "'+', '-', '*' alone, 'fast', 'normal', 'zero'; '#' starts a comment.\n"
       "--db FILE          record every step into the history file FILE, as the window\n"
@@ -27,8 +30,13 @@ int Usage() {
       "--keep             start from the total saved in FILE (the keep choice)\n"
       "--commit-every N   commit every N steps (default 10000); 1 makes each step\n"
       "                   durable as in the window\n"
+      "--correct ID [OP] ENTRY  correct step ID of the history: its entry (typed as in\n"
+      "                   normal mode) and its operator (+, -, *; kept when not given);\n"
+      "                   every later total of its run is recomputed, and the rows\n"
+      "                   rewritten are printed\n"
+      "--corrections      list the corrections made to the history, oldest first\n"
       "Exit status: 0; 1 when a line could not be read or the history could not be\n"
-      "recorded or saved; 2 for a usage error.\n",
+      "recorded or saved, or a correction was refused; 2 for a usage error.\n",
       stderr);
   return 2;
 }
@@ -66,6 +74,23 @@ bool ParseCount(const char* text, long* value) {
   return true;
 }
 
+bool ParseId(const char* text, long long* value) {
+  errno = 0;
+  char* end = nullptr;
+  const long long v = std::strtoll(text, &end, 10);
+  if (errno != 0 || end == text || *end != '\0') return false;
+  *value = v;
+  return true;
+}
+
+// "+", "-", "*", "x" or "×" as a whole argument; 0 otherwise.
+char OperatorArgument(const char* text) {
+  const std::string t = text;
+  if (t == "+" || t == "-" || t == "*") return t[0];
+  if (t == "x" || t == "\xC3\x97") return '*';
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,20 +98,49 @@ int main(int argc, char** argv) {
   const char* dbFile = nullptr;
   bool keep = false;
   long commitEvery = kDefaultCommitEvery;
+  bool plainTape = true;  // no option that only a tape takes
+  bool correct = false;
+  bool listCorrections = false;
+  long long correctId = 0;
+  char correctOp = 0;
+  const char* correctEntry = nullptr;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--normal") == 0) {
+    if (std::strcmp(argv[i], "--correct") == 0 && i + 2 < argc && !correct) {
+      if (!ParseId(argv[++i], &correctId)) return Usage();
+      // An operator needs an entry after it; "-" alone is an entry (and refused).
+      if (const char op = OperatorArgument(argv[i + 1]);
+          op != 0 && i + 2 < argc && std::strncmp(argv[i + 2], "--", 2) != 0) {
+        correctOp = op;
+        ++i;
+      }
+      correctEntry = argv[++i];
+      correct = true;
+    } else if (std::strcmp(argv[i], "--corrections") == 0) {
+      listCorrections = true;
+    } else if (std::strcmp(argv[i], "--normal") == 0) {
+      plainTape = false;
       options.entryMode = 'z';
     } else if (std::strcmp(argv[i], "--db") == 0 && i + 1 < argc) {
       dbFile = argv[++i];
     } else if (std::strcmp(argv[i], "--keep") == 0) {
+      plainTape = false;
       keep = true;
     } else if (std::strcmp(argv[i], "--commit-every") == 0 && i + 1 < argc) {
+      plainTape = false;
       if (!ParseCount(argv[++i], &commitEvery)) return Usage();
     } else {
       return Usage();
     }
   }
   if (keep && dbFile == nullptr) return Usage();
+  if (correct || listCorrections) {
+    if (dbFile == nullptr || !plainTape || (correct && listCorrections)) return Usage();
+    if (correct) {
+      return zantor::tape::CorrectCommand(dbFile, correctId, correctOp, correctEntry, stdout,
+                                          stderr);
+    }
+    return zantor::tape::CorrectionsCommand(dbFile, stdout, stderr);
+  }
   options.flushEachLine = isatty(STDOUT_FILENO) != 0;
   zantor::engine::CalcState state;
   std::string resultText = "0.00";

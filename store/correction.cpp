@@ -1,0 +1,357 @@
+#include "store/correction.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <ctime>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+#include "engine/replay.h"
+#include "store/history_store.h"
+#include "store/sqlite_handle.h"
+
+namespace zantor::store {
+namespace {
+
+constexpr char kCreateCorrections[] =
+    "CREATE TABLE IF NOT EXISTS corrections(ID INTEGER PRIMARY KEY,stepId INTEGER,oldOp CHAR(1),"
+    "oldEntry TEXT,newOp CHAR(1),newEntry TEXT,time TEXT);";
+constexpr char kInsertCorrection[] =
+    "INSERT INTO corrections(stepId,oldOp,oldEntry,newOp,newEntry,time) VALUES(?,?,?,?,?,?);";
+constexpr char kSelectRow[] = "SELECT oP,mdata,re FROM MyData WHERE ID=?;";
+constexpr char kSelectPrevious[] =
+    "SELECT oP,mdata,re FROM MyData WHERE ID<? ORDER BY ID DESC LIMIT 1;";
+constexpr char kSelectFollowing[] =
+    "SELECT ID,oP,mdata,re FROM MyData WHERE ID>? ORDER BY ID LIMIT ?;";
+constexpr char kUpdateCorrected[] = "UPDATE MyData SET oP=?,fdata=?,mdata=?,re=? WHERE ID=?;";
+constexpr char kUpdateTotal[] = "UPDATE MyData SET re=? WHERE ID=?;";
+constexpr char kSelectWritten[] =
+    "SELECT ID,oP,mdata,re FROM MyData WHERE ID>=? AND ID<=? ORDER BY ID;";
+
+// Rows are read a slice at a time and written before the next slice is read,
+// so that no read is open on the table while it is being changed.
+constexpr long long kSlice = 8192;
+
+constexpr std::array<std::string_view, 5> kMyDataColumns = {"ID", "oP", "fdata", "mdata", "re"};
+
+bool SameNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+bool Busy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
+
+engine::HistoryRow ReadRow(const sql::Statement& s, int first) {
+  engine::HistoryRow row;
+  const std::string_view op = s.ColumnText(first);
+  row.oP = op.empty() ? '?' : op[0];
+  row.mdata.assign(s.ColumnText(first + 1));
+  row.fdata = engine::BareEntry(row.mdata);
+  row.re.assign(s.ColumnText(first + 2));
+  return row;
+}
+
+std::string LocalTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+// Rolls back unless committed.
+class Transaction {
+ public:
+  explicit Transaction(::sqlite3* db) : db_(db) {}
+  ~Transaction() {
+    if (!done_ && sqlite3_get_autocommit(db_) == 0) {
+      sqlite3_exec(db_, "ROLLBACK;", nullptr, nullptr, nullptr);
+    }
+  }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+  int Commit() {
+    const int rc = sqlite3_exec(db_, "COMMIT;", nullptr, nullptr, nullptr);
+    done_ = rc == SQLITE_OK;
+    return rc;
+  }
+
+ private:
+  ::sqlite3* db_;
+  bool done_ = false;
+};
+
+// The total a keep start (or the window after a kill) would take: the live
+// row when there is one, else the newest saved one. Which table and row.
+struct CurrentTotal {
+  std::string table;
+  long long rowid = 0;
+  std::string resu;
+};
+
+std::optional<CurrentTotal> ReadCurrentTotal(::sqlite3* db) {
+  for (const char* table : {"liveTotal", "resul"}) {
+    sql::Statement s;
+    const std::string q =
+        std::string("SELECT rowid,resu FROM ") + table + " ORDER BY rowid DESC LIMIT 1;";
+    if (s.Prepare(db, q) != SQLITE_OK) continue;  // a file without the live table
+    if (s.Step() != SQLITE_ROW) continue;
+    return CurrentTotal{table, s.ColumnInt(0), std::string(s.ColumnText(1))};
+  }
+  return std::nullopt;
+}
+
+bool WriteCurrentTotal(::sqlite3* db, const CurrentTotal& current, int pos,
+                       const std::string& resu) {
+  sql::Statement s;
+  const std::string q = "UPDATE " + current.table + " SET pos=?,resu=? WHERE rowid=?;";
+  if (s.Prepare(db, q) != SQLITE_OK) return false;
+  s.BindInt(1, pos);
+  s.BindText(2, resu);
+  s.BindInt(3, current.rowid);
+  return s.Run() == SQLITE_OK;
+}
+
+// Whether the open file holds the history table; SQLite's code on a failed read.
+int CheckHistory(::sqlite3* db, bool* history) {
+  *history = false;
+  sql::Statement s;
+  int rc = s.Prepare(db, "PRAGMA table_info(MyData);");
+  if (rc != SQLITE_OK) return rc;
+  size_t n = 0;
+  bool names = true;
+  while ((rc = s.Step()) == SQLITE_ROW) {
+    if (n >= kMyDataColumns.size() || !SameNoCase(s.ColumnText(1), kMyDataColumns[n])) {
+      names = false;
+    }
+    ++n;
+  }
+  if (rc != SQLITE_DONE) return rc;
+  *history = names && n == kMyDataColumns.size();
+  return SQLITE_OK;
+}
+
+CorrectionOutcome Outcome(CorrectionStatus status) {
+  CorrectionOutcome out;
+  out.status = status;
+  return out;
+}
+
+}  // namespace
+
+CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
+                              const CorrectionProgress& progress) {
+  if (db == nullptr) return Outcome(CorrectionStatus::kUnavailable);
+  const int begun = sqlite3_exec(db, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr);
+  if (begun != SQLITE_OK) {
+    return Outcome(Busy(begun) ? CorrectionStatus::kInUse : CorrectionStatus::kFailed);
+  }
+  Transaction transaction(db);
+  CorrectionOutcome out = Outcome(CorrectionStatus::kFailed);
+
+  sql::Statement select;
+  if (select.Prepare(db, kSelectRow) != SQLITE_OK) return out;
+  select.BindInt(1, request.id);
+  int rc = select.Step();
+  if (rc == SQLITE_DONE) return Outcome(CorrectionStatus::kUnknownId);
+  if (rc != SQLITE_ROW) return Outcome(Busy(rc) ? CorrectionStatus::kInUse : out.status);
+  const engine::HistoryRow original = ReadRow(select, 0);
+  select.Finalize();
+
+  std::optional<engine::HistoryRow> previous;
+  if (select.Prepare(db, kSelectPrevious) != SQLITE_OK) return out;
+  select.BindInt(1, request.id);
+  rc = select.Step();
+  if (rc == SQLITE_ROW) {
+    previous = ReadRow(select, 0);
+  } else if (rc != SQLITE_DONE) {
+    return out;
+  }
+  select.Finalize();
+
+  const char op = request.op != 0 ? request.op : original.oP;
+  if (op != '+' && op != '-' && op != '*') return out;
+  engine::RunCorrection correction;
+  switch (correction.Begin(previous ? &*previous : nullptr, original, op, request.entry)) {
+    case engine::RunCorrection::Start::kStarted:
+      break;
+    case engine::RunCorrection::Start::kRefused:
+      out.status = CorrectionStatus::kEntryRefused;
+      out.message = correction.message();
+      return out;
+    case engine::RunCorrection::Start::kNoBase:
+      return Outcome(CorrectionStatus::kNoBase);
+  }
+
+  const engine::HistoryRow& corrected = correction.corrected();
+  sql::Statement update;
+  if (update.Prepare(db, kUpdateCorrected) != SQLITE_OK) return out;
+  update.BindText(1, std::string_view(&corrected.oP, 1));
+  update.BindText(2, corrected.fdata);  // REAL affinity makes it a number, as a step's row
+  update.BindText(3, corrected.mdata);
+  update.BindText(4, corrected.re);
+  update.BindInt(5, request.id);
+  if (update.Run() != SQLITE_OK) return out;
+  if (progress) progress(request.id);
+  out.firstId = request.id;
+  out.lastId = request.id;
+
+  // The rest of the run, slice by slice, until it ends, settles or the
+  // history ends.
+  bool reachedEnd = false;
+  std::string lastOriginalTotal = original.re;
+  if (corrected.re != original.re) {
+    if (update.Prepare(db, kUpdateTotal) != SQLITE_OK) return out;
+    std::vector<std::pair<long long, engine::HistoryRow>> slice;
+    long long after = request.id;
+    bool stopped = false;
+    while (!stopped) {
+      slice.clear();
+      if (select.Prepare(db, kSelectFollowing) != SQLITE_OK) return out;
+      select.BindInt(1, after);
+      select.BindInt(2, kSlice);
+      while ((rc = select.Step()) == SQLITE_ROW)
+        slice.emplace_back(select.ColumnInt(0), ReadRow(select, 1));
+      if (rc != SQLITE_DONE) return out;
+      select.Finalize();
+      for (const auto& [id, row] : slice) {
+        std::string total;
+        const engine::RunCorrection::Next next = correction.Feed(row, &total);
+        if (next == engine::RunCorrection::Next::kFailed) return out;
+        if (next != engine::RunCorrection::Next::kRecomputed) {
+          stopped = true;
+          break;
+        }
+        update.BindText(1, total);
+        update.BindInt(2, id);
+        if (update.Run() != SQLITE_OK) return out;
+        if (progress) progress(id);
+        out.lastId = id;
+        lastOriginalTotal = row.re;
+      }
+      if (!stopped && static_cast<long long>(slice.size()) < kSlice) {
+        reachedEnd = true;
+        stopped = true;
+      }
+      if (!slice.empty()) after = slice.back().first;
+    }
+  }
+
+  // The current total follows the run only if nothing (a zeroing, a start
+  // without keep) came after its last row.
+  if (reachedEnd) {
+    const std::optional<CurrentTotal> current = ReadCurrentTotal(db);
+    if (current && current->resu == lastOriginalTotal) {
+      if (!WriteCurrentTotal(db, *current, correction.accScale(), correction.total())) return out;
+      out.totalChanged = true;
+      out.accScale = correction.accScale();
+      out.total = correction.total();
+    }
+  }
+
+  if (sqlite3_exec(db, kCreateCorrections, nullptr, nullptr, nullptr) != SQLITE_OK) return out;
+  sql::Statement trail;
+  if (trail.Prepare(db, kInsertCorrection) != SQLITE_OK) return out;
+  trail.BindInt(1, request.id);
+  trail.BindText(2, std::string_view(&original.oP, 1));
+  trail.BindText(3, original.mdata);
+  trail.BindText(4, std::string_view(&corrected.oP, 1));
+  trail.BindText(5, corrected.mdata);
+  trail.BindText(6, LocalTime());
+  if (trail.Run() != SQLITE_OK) return out;
+
+  rc = transaction.Commit();
+  if (rc != SQLITE_OK) return Outcome(Busy(rc) ? CorrectionStatus::kInUse : out.status);
+  out.status = CorrectionStatus::kDone;
+  return out;
+}
+
+namespace {
+
+// Opens `path` for the command line. With `exclusive`, the connection takes
+// the file for itself: in WAL mode every other open connection holds a shared
+// lock on it, so a running window makes the first read fail as busy.
+CorrectionStatus OpenForCommandLine(const std::string& path, bool exclusive, sql::Connection* db) {
+  if (db->Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX) != SQLITE_OK) {
+    return CorrectionStatus::kUnavailable;
+  }
+  sqlite3_busy_timeout(db->get(), 200);
+  if (exclusive) db->Exec("PRAGMA locking_mode=EXCLUSIVE;");
+  bool history = false;
+  const int rc = CheckHistory(db->get(), &history);
+  if (Busy(rc)) return CorrectionStatus::kInUse;
+  if ((rc & 0xff) == SQLITE_NOTADB || (rc & 0xff) == SQLITE_CORRUPT) {
+    return CorrectionStatus::kNotHistory;
+  }
+  if (rc != SQLITE_OK) return CorrectionStatus::kUnavailable;
+  return history ? CorrectionStatus::kDone : CorrectionStatus::kNotHistory;
+}
+
+}  // namespace
+
+CorrectionOutcome CorrectStepInFile(const std::string& path, const CorrectionRequest& request,
+                                    const StoredRowSink& stored,
+                                    const CorrectionProgress& progress) {
+  sql::Connection db;
+  if (const CorrectionStatus s = OpenForCommandLine(path, true, &db);
+      s != CorrectionStatus::kDone) {
+    return Outcome(s);
+  }
+  const CorrectionOutcome out = CorrectStep(db.get(), request, progress);
+  if (out.status != CorrectionStatus::kDone || !stored) return out;
+  sql::Statement s;
+  if (s.Prepare(db.get(), kSelectWritten) != SQLITE_OK) return out;
+  s.BindInt(1, out.firstId);
+  s.BindInt(2, out.lastId);
+  while (s.Step() == SQLITE_ROW) stored(s.ColumnInt(0), ReadRow(s, 1));
+  return out;
+}
+
+std::vector<CorrectionEntry> ListCorrections(::sqlite3* db) {
+  std::vector<CorrectionEntry> entries;
+  sql::Statement s;
+  if (db == nullptr ||
+      s.Prepare(db,
+                "SELECT stepId,oldOp,oldEntry,newOp,newEntry,time FROM corrections ORDER BY ID;") !=
+          SQLITE_OK) {
+    return entries;  // never corrected: no table
+  }
+  auto first = [](std::string_view t) { return t.empty() ? '?' : t[0]; };
+  while (s.Step() == SQLITE_ROW) {
+    entries.push_back(CorrectionEntry{s.ColumnInt(0), first(s.ColumnText(1)),
+                                      std::string(s.ColumnText(2)), first(s.ColumnText(3)),
+                                      std::string(s.ColumnText(4)), std::string(s.ColumnText(5))});
+  }
+  return entries;
+}
+
+std::vector<CorrectionEntry> ListCorrectionsInFile(const std::string& path,
+                                                   CorrectionStatus* status) {
+  sql::Connection db;
+  *status = OpenForCommandLine(path, false, &db);
+  if (*status == CorrectionStatus::kInUse) *status = CorrectionStatus::kUnavailable;
+  if (*status != CorrectionStatus::kDone) return {};
+  return ListCorrections(db.get());
+}
+
+CorrectionOutcome HistoryStore::Correct(const CorrectionRequest& request,
+                                        const CorrectionProgress& progress) {
+  if (!db_) return Outcome(CorrectionStatus::kUnavailable);
+  // Between steps a transaction is open; the correction needs its own.
+  const bool inTransaction = db_.InTransaction();
+  if (inTransaction) commit_.Run();
+  CorrectionOutcome out = CorrectStep(db_.get(), request, progress);
+  if (inTransaction) begin_.Run();
+  return out;
+}
+
+std::vector<CorrectionEntry> HistoryStore::Corrections() { return ListCorrections(db_.get()); }
+
+}  // namespace zantor::store
