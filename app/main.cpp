@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
   }
   zantor::app::CCalcDlg dialog;
   if (const QString log = qEnvironmentVariable("ZANTOR_SHOWN_LOG"); !log.isEmpty()) {
-    new ShownTotalLog(dialog.ItemAs<QPlainTextEdit>(1001), log);
+    new ShownTotalLog(dialog.ItemAs<QPlainTextEdit>(zantor::res::kResultField), log);
   }
   dialog.OnInitDialog(zantor::platform::ExecutableDir());
   dialog.exec();

@@ -183,7 +183,7 @@ TEST_F(StartupTest, ASavedScaleTheTextCannotCarryIsADamagedFile) {
     } else {
       EXPECT_TRUE(boxes_.empty());
     }
-    d->ItemAs<QRadioButton>(1003)->click();  // normal mode
+    d->ItemAs<QRadioButton>(res::kNormalModeRadio)->click();  // normal mode
     d->OnCycleOperator();
     d->OnCycleOperator();
     TypeText(Entry(*d), QStringLiteral("1"));
@@ -431,15 +431,15 @@ TEST_F(StartupTest, WindowAfterStartUp) {
   EXPECT_EQ(d->windowFlags() & wanted, wanted);
   EXPECT_FALSE(d->windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_EQ(d->minimumSize(), d->maximumSize());
-  EXPECT_TRUE(d->ItemAs<QRadioButton>(1002)->isChecked());
-  EXPECT_FALSE(d->ItemAs<QRadioButton>(1003)->isChecked());
+  EXPECT_TRUE(d->ItemAs<QRadioButton>(res::kFastModeRadio)->isChecked());
+  EXPECT_FALSE(d->ItemAs<QRadioButton>(res::kNormalModeRadio)->isChecked());
   EXPECT_EQ(d->state().entryMode, 'k');
   EXPECT_EQ(d->state().pendingOp, '+');
-  EXPECT_EQ(d->GetDlgItemText(1007), QStringLiteral("＋"));
-  EXPECT_EQ(d->Item(1007)->toolTip(), QStringLiteral("点击我或用空格切换运算符"));
-  EXPECT_EQ(d->GetDlgItemText(-1), QString());
-  EXPECT_TRUE(d->Item(1017)->isHidden());
-  EXPECT_TRUE(d->ItemAs<QPlainTextEdit>(1001)->isReadOnly());
+  EXPECT_EQ(d->GetDlgItemText(res::kOperatorButton), QStringLiteral("＋"));
+  EXPECT_EQ(d->Item(res::kOperatorButton)->toolTip(), QStringLiteral("点击我或用空格切换运算符"));
+  EXPECT_EQ(d->GetDlgItemText(res::kMemoryField), QString());
+  EXPECT_TRUE(d->Item(res::kLastEntryField)->isHidden());
+  EXPECT_TRUE(d->ItemAs<QPlainTextEdit>(res::kResultField)->isReadOnly());
   EXPECT_EQ(d->focusWidget(), Entry(*d));
 
   d->show();
@@ -493,7 +493,7 @@ class ShutdownTest : public StartupTest {};
 TEST_F(ShutdownTest, CloseSavesTheTotalWithItsScale) {
   {
     auto d = Start(res::IDCANCEL);
-    ASSERT_TRUE(d->ItemAs<QRadioButton>(1003) != nullptr);
+    ASSERT_TRUE(d->ItemAs<QRadioButton>(res::kNormalModeRadio) != nullptr);
     d->OnNormalMode();
     TypeText(Entry(*d), QStringLiteral("1234"));
     Keypad(Entry(*d), Qt::Key_Period);
@@ -586,10 +586,10 @@ TEST_F(ShutdownTest, EscOnTheResultFieldKeepsTheDialogOpen) {
   auto d = Start(res::IDCANCEL);
   d->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
-  QWidget* result = d->Item(1001);
+  QWidget* result = d->Item(res::kResultField);
   result->setFocus();
   QTest::keyClick(result, Qt::Key_Escape);
-  QTest::keyClick(d->Item(1006), Qt::Key_Escape);
+  QTest::keyClick(d->Item(res::kOpacitySlider), Qt::Key_Escape);
   EXPECT_TRUE(d->isVisible());
   EXPECT_TRUE(d->historyStore()->isOpen());
   EXPECT_EQ(CountRows(DbPath(), "resul"), 0);
