@@ -4,9 +4,9 @@
 
 #include "app/calc_dialog.h"
 #include "app/messages.h"
-#include "app/platform/desktop.h"
-#include "app/platform/launch.h"
 #include "engine/step.h"
+#include "platform/desktop.h"
+#include "platform/launch.h"
 
 namespace zantor::app {
 

@@ -9,13 +9,13 @@
 #include <QToolTip>
 
 #include "app/messages.h"
-#include "app/platform/corner.h"
-#include "app/platform/desktop.h"
-#include "app/platform/launch.h"
-#include "app/platform/numlock.h"
-#include "app/platform/opacity.h"
 #include "app/search_loader.h"
 #include "engine/step.h"
+#include "platform/corner.h"
+#include "platform/desktop.h"
+#include "platform/launch.h"
+#include "platform/numlock.h"
+#include "platform/opacity.h"
 
 namespace zantor::app {
 

@@ -8,8 +8,8 @@
 #include <QSaveFile>
 #include <QSlider>
 
-#include "app/platform/desktop.h"
-#include "app/platform/opacity.h"
+#include "platform/desktop.h"
+#include "platform/opacity.h"
 #include "search/export_text.h"
 #include "search/query.h"
 #include "search/report.h"

@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "app/platform/desktop.h"
-#include "app/platform/template_dialog.h"
+#include "platform/desktop.h"
+#include "platform/template_dialog.h"
 
 namespace zantor::apptest {
 

@@ -8,9 +8,9 @@
 #include <QStyle>
 #include <QTest>
 
-#include "app/platform/dialog_units.h"
-#include "app/platform/template_dialog.h"
 #include "app_test_support.h"
+#include "platform/dialog_units.h"
+#include "platform/template_dialog.h"
 
 namespace zantor::apptest {
 namespace {

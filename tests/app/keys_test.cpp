@@ -7,9 +7,9 @@
 #include <QMouseEvent>
 #include <QTest>
 
-#include "app/platform/desktop.h"
-#include "app/platform/numlock.h"
 #include "app_test_support.h"
+#include "platform/desktop.h"
+#include "platform/numlock.h"
 
 namespace zantor::apptest {
 namespace {

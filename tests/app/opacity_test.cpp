@@ -6,8 +6,8 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "app/platform/opacity.h"
 #include "app_test_support.h"
+#include "platform/opacity.h"
 
 namespace zantor::apptest {
 namespace {

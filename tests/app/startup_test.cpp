@@ -20,10 +20,10 @@
 #include <algorithm>
 
 #include "app/messages.h"
-#include "app/platform/desktop.h"
-#include "app/platform/single_instance.h"
-#include "app/platform/template_dialog.h"
 #include "app_test_support.h"
+#include "platform/desktop.h"
+#include "platform/single_instance.h"
+#include "platform/template_dialog.h"
 
 namespace zantor::apptest {
 namespace {

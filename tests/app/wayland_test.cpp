@@ -8,8 +8,8 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "app/platform/numlock.h"
 #include "app_test_support.h"
+#include "platform/numlock.h"
 
 namespace zantor::apptest {
 namespace {

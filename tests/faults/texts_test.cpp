@@ -28,12 +28,12 @@
 #include <functional>
 
 #include "app/messages.h"
-#include "app/platform/desktop.h"
-#include "app/platform/template_dialog.h"
 #include "app/search_loader.h"
 #include "app_test_support.h"
 #include "fault_support.h"
 #include "input/paste.h"
+#include "platform/desktop.h"
+#include "platform/template_dialog.h"
 #include "store/history_store.h"
 
 namespace zantor::faults {

@@ -12,7 +12,7 @@
 #include <QLineEdit>
 #include <random>
 
-#include "app/platform/gbk.h"
+#include "platform/text/gbk.h"
 
 #include "search/export_text.h"
 #include "searchui_support.h"

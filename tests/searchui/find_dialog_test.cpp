@@ -9,7 +9,7 @@
 #include <QMenu>
 #include <QTest>
 
-#include "app/platform/numlock.h"
+#include "platform/numlock.h"
 #include "search/query.h"
 #include "search/report.h"
 #include "searchui_support.h"
