@@ -10,6 +10,9 @@ bash scripts/deps.sh
 echo "== clang-format"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
+echo "== include layers"
+bash scripts/check_layers.sh
+
 echo "== build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANTOR_WERROR=ON \
   -DZANTOR_GUI=ON -DZANTOR_TESTS=ON >/dev/null
