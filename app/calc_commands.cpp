@@ -4,9 +4,9 @@
 
 #include "app/calc_dialog.h"
 #include "app/messages.h"
-#include "app/platform/desktop.h"
-#include "app/platform/launch.h"
 #include "engine/step.h"
+#include "platform/desktop.h"
+#include "platform/launch.h"
 
 namespace zantor::app {
 
@@ -14,15 +14,15 @@ void CCalcDlg::OnCycleOperator() {
   switch (state_.pendingOp) {
     case '+':
       state_.pendingOp = '-';
-      SetDlgItemText(1007, QStringLiteral("－"));
+      SetDlgItemText(res::kOperatorButton, QStringLiteral("－"));
       break;
     case '-':
       state_.pendingOp = '*';
-      SetDlgItemText(1007, QStringLiteral("×"));
+      SetDlgItemText(res::kOperatorButton, QStringLiteral("×"));
       break;
     default:
       state_.pendingOp = '+';
-      SetDlgItemText(1007, QStringLiteral("＋"));
+      SetDlgItemText(res::kOperatorButton, QStringLiteral("＋"));
       break;
   }
   FocusEntryField();
@@ -33,7 +33,7 @@ void CCalcDlg::OnFastMode() {
   UpdateData(true);
   UpdateData(false);
   entryText_.remove(QLatin1Char('.'));
-  SetDlgItemText(1000, entryText_);
+  SetDlgItemText(res::kEntryField, entryText_);
   FocusEntryField();
 }
 
@@ -46,8 +46,8 @@ void CCalcDlg::OnNormalMode() {
 
 void CCalcDlg::ToggleEntryMode() {
   const bool toNormal = state_.entryMode == 'k';
-  ItemAs<QRadioButton>(1002)->setChecked(!toNormal);
-  ItemAs<QRadioButton>(1003)->setChecked(toNormal);
+  ItemAs<QRadioButton>(res::kFastModeRadio)->setChecked(!toNormal);
+  ItemAs<QRadioButton>(res::kNormalModeRadio)->setChecked(toNormal);
   if (toNormal) {
     OnNormalMode();
   } else {
@@ -58,19 +58,19 @@ void CCalcDlg::ToggleEntryMode() {
 void CCalcDlg::OnViewLast() { FocusEntryField(); }
 
 void CCalcDlg::OnStore() {
-  const QString text = GetDlgItemText(1001);
+  const QString text = GetDlgItemText(res::kResultField);
   if (!text.isEmpty() && (text[0].isDigit() || text[0] == QLatin1Char('-')) &&
       text[0].unicode() < 128) {
-    SetDlgItemText(-1, text);
+    SetDlgItemText(res::kMemoryField, text);
   }
   FocusEntryField();
 }
 
 void CCalcDlg::OnRecall() {
-  QString text = GetDlgItemText(-1);
+  QString text = GetDlgItemText(res::kMemoryField);
   text.remove(QLatin1Char(','));
   if (state_.entryMode == 'k' && !text.contains(QLatin1Char('.'))) text += QStringLiteral("00");
-  SetDlgItemText(1000, text);
+  SetDlgItemText(res::kEntryField, text);
   FocusEntryField();
 }
 
@@ -98,7 +98,7 @@ void CCalcDlg::OnZeroResult() {
     return;
   }
   engine::ZeroResult(state_);
-  SetDlgItemText(1001, QStringLiteral("0.00"));
+  SetDlgItemText(res::kResultField, QStringLiteral("0.00"));
   store_->RecordTotal(state_.accScale, "0.00");
 }
 
@@ -110,7 +110,7 @@ void CCalcDlg::OnClearAll() {
   SaveTotal();
   engine::ReleaseChains(state_);
   store_->CloseHistoryDatabase();
-  SetDlgItemText(1001, QStringLiteral("0.00"));
+  SetDlgItemText(res::kResultField, QStringLiteral("0.00"));
   ClearHistoryFile();
   engine::ZeroResult(state_);
   OpenHistory();

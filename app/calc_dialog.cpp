@@ -9,13 +9,13 @@
 #include <QToolTip>
 
 #include "app/messages.h"
-#include "app/platform/corner.h"
-#include "app/platform/desktop.h"
-#include "app/platform/launch.h"
-#include "app/platform/numlock.h"
-#include "app/platform/opacity.h"
 #include "app/search_loader.h"
 #include "engine/step.h"
+#include "platform/corner.h"
+#include "platform/desktop.h"
+#include "platform/launch.h"
+#include "platform/numlock.h"
+#include "platform/opacity.h"
 
 namespace zantor::app {
 
@@ -32,12 +32,14 @@ constexpr int kTipShownMs = 10 * kTipDelayMs;
 }  // namespace
 
 CCalcDlg::CCalcDlg() : platform::TemplateDialog(res::kMainTemplate) {
-  BindText(1000, &entryText_);
-  BindText(1001, &resultText_);
-  new input::EntryKeyFilter(ItemAs<QLineEdit>(1000), this);
-  connect(ItemAs<QRadioButton>(1002), &QRadioButton::clicked, this, [this] { OnFastMode(); });
-  connect(ItemAs<QRadioButton>(1003), &QRadioButton::clicked, this, [this] { OnNormalMode(); });
-  // Field 1017 follows the pointer: every control reports its mouse moves.
+  BindText(res::kEntryField, &entryText_);
+  BindText(res::kResultField, &resultText_);
+  new input::EntryKeyFilter(ItemAs<QLineEdit>(res::kEntryField), this);
+  connect(ItemAs<QRadioButton>(res::kFastModeRadio), &QRadioButton::clicked, this,
+          [this] { OnFastMode(); });
+  connect(ItemAs<QRadioButton>(res::kNormalModeRadio), &QRadioButton::clicked, this,
+          [this] { OnNormalMode(); });
+  // The last-entry field follows the pointer: every control reports its mouse moves.
   setMouseTracking(true);
   client()->setMouseTracking(true);
   client()->installEventFilter(this);
@@ -46,8 +48,8 @@ CCalcDlg::CCalcDlg() : platform::TemplateDialog(res::kMainTemplate) {
     w->installEventFilter(this);
   }
   // A button ignores a move made without a pressed button, and the toolkit
-  // then hands it on to the client area, which would hide field 1017 again.
-  Item(1010)->setAttribute(Qt::WA_NoMousePropagation);
+  // then hands it on to the client area, which would hide the last-entry field again.
+  Item(res::kLastEntryButton)->setAttribute(Qt::WA_NoMousePropagation);
   client()->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(client(), &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     QMenu menu(this);
@@ -80,14 +82,14 @@ void CCalcDlg::OnInitDialog(const QString& executableDir) {
     }
     const store::SavedTotal saved = store_->RestoreLastTotal();
     if (saved.found) {
-      SetDlgItemText(1001, QString::fromStdString(saved.resu));
+      SetDlgItemText(res::kResultField, QString::fromStdString(saved.resu));
       engine::RestoreAccumulator(state_, saved.pos, saved.resu);
     } else if (!saved.openFailed) {
-      SetDlgItemText(1001, QStringLiteral("0.00"));
+      SetDlgItemText(res::kResultField, QStringLiteral("0.00"));
     }
     ReportStoreNotice(saved.notice);
   } else {
-    SetDlgItemText(1001, QStringLiteral("0.00"));
+    SetDlgItemText(res::kResultField, QStringLiteral("0.00"));
     ClearHistoryFile();
   }
 
@@ -95,18 +97,18 @@ void CCalcDlg::OnInitDialog(const QString& executableDir) {
   // dialog font or window frame makes the window wider than that.
   platform::PlaceInTopRightCorner(this);
 
-  opacity_ = new platform::OpacityControl(this, ItemAs<QSlider>(1006));
+  opacity_ = new platform::OpacityControl(this, ItemAs<QSlider>(res::kOpacitySlider));
   state_.operand = engine::SignedNumber::Zero();
-  ItemAs<QRadioButton>(1002)->setChecked(true);
+  ItemAs<QRadioButton>(res::kFastModeRadio)->setChecked(true);
   SetUpToolTip();
 
   OpenHistory();
   UpdateData(true);
-  ItemAs<QLineEdit>(1000)->setFocus();
+  ItemAs<QLineEdit>(res::kEntryField)->setFocus();
 }
 
 void CCalcDlg::SetUpToolTip() {
-  QWidget* button = Item(1007);
+  QWidget* button = Item(res::kOperatorButton);
   button->setToolTip(kOperatorTip);
   QPalette tip = QToolTip::palette();
   tip.setColor(QPalette::ToolTipBase, Qt::white);
@@ -160,8 +162,8 @@ void CCalcDlg::EvaluateStep() {
     return;
   }
   lastEntryText_ = QString::fromStdString(r.row.mdata);
-  SetDlgItemText(1017, lastEntryText_);
-  SetDlgItemText(1001, QString::fromStdString(r.row.re));
+  SetDlgItemText(res::kLastEntryField, lastEntryText_);
+  SetDlgItemText(res::kResultField, QString::fromStdString(r.row.re));
   if (store_) store_->RecordStep(r.row, state_.accScale);
   UpdateData(true);
   entryText_.clear();
@@ -170,7 +172,7 @@ void CCalcDlg::EvaluateStep() {
 
 void CCalcDlg::FocusEntryField() {
   UpdateData(true);
-  auto* entry = ItemAs<QLineEdit>(1000);
+  auto* entry = ItemAs<QLineEdit>(res::kEntryField);
   entry->setFocus();
   entry->deselect();
   entry->setCursorPosition(static_cast<int>(entryText_.size()));
@@ -210,16 +212,17 @@ void CCalcDlg::keyPressEvent(QKeyEvent* event) {
 
 bool CCalcDlg::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseMove) {
-    const bool onLastEntry = watched == Item(1017) || watched == Item(1010);
-    Item(1017)->setVisible(onLastEntry);
-  } else if (watched == Item(1007) && event->type() == QEvent::Enter) {
+    const bool onLastEntry =
+        watched == Item(res::kLastEntryField) || watched == Item(res::kLastEntryButton);
+    Item(res::kLastEntryField)->setVisible(onLastEntry);
+  } else if (watched == Item(res::kOperatorButton) && event->type() == QEvent::Enter) {
     QTimer::singleShot(kTipDelayMs, this, [this] {
-      QWidget* button = Item(1007);
+      QWidget* button = Item(res::kOperatorButton);
       if (button->underMouse()) {
         QToolTip::showText(QCursor::pos(), button->toolTip(), button, {}, kTipShownMs);
       }
     });
-  } else if (watched == Item(1007) && event->type() == QEvent::ToolTip) {
+  } else if (watched == Item(res::kOperatorButton) && event->type() == QEvent::ToolTip) {
     return true;  // shown by the Enter handler instead, after its own delay
   }
   return TemplateDialog::eventFilter(watched, event);
@@ -227,40 +230,40 @@ bool CCalcDlg::eventFilter(QObject* watched, QEvent* event) {
 
 void CCalcDlg::OnCommand(int id) {
   switch (id) {
-    case 1004:
+    case res::kFindButton:
       OnFind();
       break;
-    case 1005:
+    case res::kExportButton:
       OnExport();
       break;
-    case 1007:
+    case res::kOperatorButton:
       OnCycleOperator();
       break;
-    case 1010:
+    case res::kLastEntryButton:
       OnViewLast();
       break;
-    case 1012:
+    case res::kMemoryStoreButton:
       OnStore();
       break;
-    case 1013:
+    case res::kMemoryRecallButton:
       OnRecall();
       break;
-    case 1015:
+    case res::kEqualsButton:
       OnEquals();
       break;
-    case 32779:
+    case res::kHelpCommand:
       OnHelp();
       break;
-    case 32780:
+    case res::kCalculatorCommand:
       OnSystemCalculator();
       break;
-    case 32781:
+    case res::kAboutAuthorCommand:
       OnAboutAuthor();
       break;
-    case 32783:
+    case res::kZeroResultCommand:
       OnZeroResult();
       break;
-    case 32784:
+    case res::kClearAllCommand:
       OnClearAll();
       break;
     default:
@@ -268,7 +271,9 @@ void CCalcDlg::OnCommand(int id) {
   }
 }
 
-void CCalcDlg::ShowPasteMessage(const QString& message) { SetDlgItemText(1001, message); }
+void CCalcDlg::ShowPasteMessage(const QString& message) {
+  SetDlgItemText(res::kResultField, message);
+}
 
 void CCalcDlg::HoldNumLockOn() { platform::HoldNumLockOn(); }
 

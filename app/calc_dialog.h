@@ -5,10 +5,10 @@
 #include <QString>
 #include <memory>
 
-#include "app/platform/opacity.h"
-#include "app/platform/template_dialog.h"
 #include "engine/calc_state.h"
 #include "input/entry_key_filter.h"
+#include "platform/opacity.h"
+#include "platform/template_dialog.h"
 #include "store/history_store.h"
 
 class QCloseEvent;

@@ -9,10 +9,10 @@
 
 #include "app/calc_dialog.h"
 #include "app/messages.h"
-#include "app/platform/desktop.h"
-#include "app/platform/launch.h"
-#include "app/platform/platform_choice.h"
-#include "app/platform/single_instance.h"
+#include "platform/desktop.h"
+#include "platform/launch.h"
+#include "platform/platform_choice.h"
+#include "platform/single_instance.h"
 #include "res/app_icon.h"
 
 namespace {
@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
   }
   zantor::app::CCalcDlg dialog;
   if (const QString log = qEnvironmentVariable("ZANTOR_SHOWN_LOG"); !log.isEmpty()) {
-    new ShownTotalLog(dialog.ItemAs<QPlainTextEdit>(1001), log);
+    new ShownTotalLog(dialog.ItemAs<QPlainTextEdit>(zantor::res::kResultField), log);
   }
   dialog.OnInitDialog(zantor::platform::ExecutableDir());
   dialog.exec();

@@ -7,8 +7,8 @@
 #include <QStringList>
 
 #include "app/messages.h"
-#include "app/platform/desktop.h"
-#include "app/platform/launch.h"
+#include "platform/desktop.h"
+#include "platform/launch.h"
 
 namespace zantor::app {
 namespace {

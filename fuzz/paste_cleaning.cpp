@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <string>
 
-#include "app/platform/gbk.h"
 #include "fuzz_support.h"
 #include "input/paste.h"
+#include "platform/text/gbk.h"
 
 namespace zantor::fuzz {
 namespace {

@@ -4,7 +4,7 @@
 #include <QGuiApplication>
 #include <QMimeData>
 
-#include "app/platform/gbk.h"
+#include "platform/text/gbk.h"
 
 namespace zantor::input {
 

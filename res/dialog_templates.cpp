@@ -9,42 +9,42 @@ namespace {
 using C = ControlClass;
 
 constexpr std::array kAboutControls{
-    ControlTemplate{-1, C::kIcon, "", 5, 5, 20, 20, kNoStyle},
-    ControlTemplate{-1, C::kStatic, "Zantor1.0 版", 30, 5, 60, 8, kNoPrefix},
-    ControlTemplate{-1, C::kStatic, "作者：Zantor 项目组", 30, 20, 125, 8, kNoStyle},
+    ControlTemplate{kUnnamedControl, C::kIcon, "", 5, 5, 20, 20, kNoStyle},
+    ControlTemplate{kUnnamedControl, C::kStatic, "Zantor1.0 版", 30, 5, 60, 8, kNoPrefix},
+    ControlTemplate{kUnnamedControl, C::kStatic, "作者：Zantor 项目组", 30, 20, 125, 8, kNoStyle},
     ControlTemplate{IDOK, C::kDefPushButton, "确定", 125, 35, 25, 14, kTabStop},
-    ControlTemplate{-1, C::kStatic, "联系：见使用说明", 30, 37, 81, 8, kNoStyle},
+    ControlTemplate{kUnnamedControl, C::kStatic, "联系：见使用说明", 30, 37, 81, 8, kNoStyle},
 };
 
 constexpr std::array kMainControls{
-    ControlTemplate{1000, C::kEdit, "", 30, 0, 135, 14, kBorder | kTabStop | kAutoHScroll},
-    ControlTemplate{1001, C::kEdit, "", 35, 30, 130, 25,
+    ControlTemplate{kEntryField, C::kEdit, "", 30, 0, 135, 14, kBorder | kTabStop | kAutoHScroll},
+    ControlTemplate{kResultField, C::kEdit, "", 35, 30, 130, 25,
                     kBorder | kMultiLine | kRightAlign | kReadOnly | kVerticalScroll},
-    ControlTemplate{1002, C::kRadio, "快速", 3, 0, 25, 10, kNoStyle},
-    ControlTemplate{1003, C::kRadio, "正常", 3, 15, 25, 10, kNoStyle},
-    ControlTemplate{1004, C::kPushButton, "查 找", 3, 52, 25, 14, kTabStop},
-    ControlTemplate{1005, C::kPushButton, "导 出", 3, 32, 25, 14, kTabStop},
-    ControlTemplate{1006, C::kTrackbar, "", 165, 0, 6, 80, kVertical | kTabStop},
-    ControlTemplate{1007, C::kPushButton, "＋", 30, 15, 10, 10, kTabStop},
-    ControlTemplate{1010, C::kPushButton, "看上次数据", 99, 15, 45, 14, kTabStop},
-    ControlTemplate{1012, C::kPushButton, "存", 32, 61, 20, 14, kTabStop},
-    ControlTemplate{1013, C::kPushButton, "取", 52, 61, 20, 14, kTabStop},
-    ControlTemplate{-1, C::kStatic, "", 76, 62, 79, 10, kNoStyle},
-    ControlTemplate{1015, C::kPushButton, "=", 145, 15, 15, 10, kTabStop},
-    ControlTemplate{1017, C::kEdit, "", 40, 16, 60, 12, kBorder | kReadOnly | kHidden},
+    ControlTemplate{kFastModeRadio, C::kRadio, "快速", 3, 0, 25, 10, kNoStyle},
+    ControlTemplate{kNormalModeRadio, C::kRadio, "正常", 3, 15, 25, 10, kNoStyle},
+    ControlTemplate{kFindButton, C::kPushButton, "查 找", 3, 52, 25, 14, kTabStop},
+    ControlTemplate{kExportButton, C::kPushButton, "导 出", 3, 32, 25, 14, kTabStop},
+    ControlTemplate{kOpacitySlider, C::kTrackbar, "", 165, 0, 6, 80, kVertical | kTabStop},
+    ControlTemplate{kOperatorButton, C::kPushButton, "＋", 30, 15, 10, 10, kTabStop},
+    ControlTemplate{kLastEntryButton, C::kPushButton, "看上次数据", 99, 15, 45, 14, kTabStop},
+    ControlTemplate{kMemoryStoreButton, C::kPushButton, "存", 32, 61, 20, 14, kTabStop},
+    ControlTemplate{kMemoryRecallButton, C::kPushButton, "取", 52, 61, 20, 14, kTabStop},
+    ControlTemplate{kMemoryField, C::kStatic, "", 76, 62, 79, 10, kNoStyle},
+    ControlTemplate{kEqualsButton, C::kPushButton, "=", 145, 15, 15, 10, kTabStop},
+    ControlTemplate{kLastEntryField, C::kEdit, "", 40, 16, 60, 12, kBorder | kReadOnly | kHidden},
 };
 
 constexpr std::array kFindControls{
-    ControlTemplate{1008, C::kBrowser, "", 5, 0, 190, 150, kTabStop},
-    ControlTemplate{1006, C::kTrackbar, "", 95, 150, 100, 6, kTabStop},
-    ControlTemplate{1000, C::kEdit, "", 30, 159, 125, 14, kBorder | kRightAlign | kTabStop},
-    ControlTemplate{1009, C::kComboBox, "*\n-\n+\n<\n=\n>\n全", 5, 160, 20, 85,
+    ControlTemplate{kReportView, C::kBrowser, "", 5, 0, 190, 150, kTabStop},
+    ControlTemplate{kOpacitySlider, C::kTrackbar, "", 95, 150, 100, 6, kTabStop},
+    ControlTemplate{kValueField, C::kEdit, "", 30, 159, 125, 14, kBorder | kRightAlign | kTabStop},
+    ControlTemplate{kFilterList, C::kComboBox, "*\n-\n+\n<\n=\n>\n全", 5, 160, 20, 85,
                     kSorted | kVerticalScroll | kTabStop},
-    ControlTemplate{1004, C::kPushButton, "降 序", 37, 180, 25, 14, kTabStop},
-    ControlTemplate{1005, C::kPushButton, "不排序", 65, 180, 25, 14, kTabStop},
-    ControlTemplate{1007, C::kPushButton, "升 序", 93, 180, 25, 14, kTabStop},
-    ControlTemplate{1010, C::kPushButton, "导出数据", 130, 180, 37, 14, kTabStop},
-    ControlTemplate{1012, C::kPushButton, "离开", 170, 180, 20, 14, kTabStop},
+    ControlTemplate{kDescendingButton, C::kPushButton, "降 序", 37, 180, 25, 14, kTabStop},
+    ControlTemplate{kUnsortedButton, C::kPushButton, "不排序", 65, 180, 25, 14, kTabStop},
+    ControlTemplate{kAscendingButton, C::kPushButton, "升 序", 93, 180, 25, 14, kTabStop},
+    ControlTemplate{kExportDataButton, C::kPushButton, "导出数据", 130, 180, 37, 14, kTabStop},
+    ControlTemplate{kLeaveButton, C::kPushButton, "离开", 170, 180, 20, 14, kTabStop},
 };
 
 constexpr std::array kStartModeControls{
@@ -64,9 +64,9 @@ constexpr std::array kTemplates{
 };
 
 constexpr std::array kMainMenuItems{
-    MenuItem{"使用说明", 32779, -1}, MenuItem{"系统计算器", 32780, -1},
-    MenuItem{"关于作者", 32781, -1}, MenuItem{"清除数据", 0, -1},
-    MenuItem{"结果清零", 32783, 3},  MenuItem{"全部清除", 32784, 3},
+    MenuItem{"使用说明", kHelpCommand, -1},        MenuItem{"系统计算器", kCalculatorCommand, -1},
+    MenuItem{"关于作者", kAboutAuthorCommand, -1}, MenuItem{"清除数据", 0, -1},
+    MenuItem{"结果清零", kZeroResultCommand, 3},   MenuItem{"全部清除", kClearAllCommand, 3},
 };
 
 }  // namespace

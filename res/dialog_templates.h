@@ -5,6 +5,8 @@
 #include <span>
 #include <string_view>
 
+#include "res/control_ids.h"
+
 namespace zantor::res {
 
 enum class ControlClass {
@@ -60,12 +62,6 @@ struct MenuItem {
   int commandId;    // 0 for a drop-down
   int parentIndex;  // index of the drop-down it belongs to, -1 on the bar
 };
-
-inline constexpr int IDOK = 1;
-inline constexpr int IDCANCEL = 2;
-inline constexpr int IDYES = 6;
-inline constexpr int IDNO = 7;
-inline constexpr int kAboutCommand = 16;
 
 inline constexpr int kAboutBoxTemplate = 100;
 inline constexpr int kMainTemplate = 102;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what Zantor needs, builds everything with warnings as errors, and
-# runs every test: every test that can run under AddressSanitizer and
+# Installs what Zantor needs, checks the format and that every include points
+# down a layer, builds everything with warnings as errors, and runs every
+# test: every test that can run under AddressSanitizer and
 # UndefinedBehaviorSanitizer (all but the browser engine's), a short fuzzing
 # run, then the full suite.
 set -euo pipefail
@@ -9,6 +10,9 @@ bash scripts/deps.sh
 
 echo "== clang-format"
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+echo "== include layers"
+bash scripts/check_layers.sh
 
 echo "== build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZANTOR_WERROR=ON \

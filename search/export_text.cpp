@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/platform/gbk.h"
+#include "platform/text/gbk.h"
 #include "search/html_table.h"
 
 namespace zantor::search {

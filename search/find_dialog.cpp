@@ -12,8 +12,8 @@
 #include <span>
 #include <string_view>
 
-#include "app/platform/desktop.h"
-#include "app/platform/opacity.h"
+#include "platform/desktop.h"
+#include "platform/opacity.h"
 #include "search/export_text.h"
 #include "search/query.h"
 #include "search/report_document.h"
@@ -89,10 +89,10 @@ CFindDlg::CFindDlg(store::HistoryStore& store, QString finalResultText, QWidget*
       store_(store),
       finalResultText_(std::move(finalResultText)),
       choosePath_(ChooseExportPath) {
-  view_ = ItemAs<ReportView>(1008);
-  BindText(1000, &valueText_);
+  view_ = ItemAs<ReportView>(res::kReportView);
+  BindText(res::kValueField, &valueText_);
   new ValueKeyFilter(valueField(), this);
-  new platform::OpacityControl(this, ItemAs<QSlider>(1006));
+  new platform::OpacityControl(this, ItemAs<QSlider>(res::kOpacitySlider));
   filterList()->setCurrentIndex(kInitialFilterIndex);
   connect(filterList(), &QComboBox::activated, this, [this] { OnFilterChange(); });
   connect(valueField(), &QLineEdit::textChanged, this, [this] { OnValueChange(); });
@@ -100,24 +100,24 @@ CFindDlg::CFindDlg(store::HistoryStore& store, QString finalResultText, QWidget*
   valueField()->setFocus();
 }
 
-QComboBox* CFindDlg::filterList() const { return ItemAs<QComboBox>(1009); }
-QLineEdit* CFindDlg::valueField() const { return ItemAs<QLineEdit>(1000); }
+QComboBox* CFindDlg::filterList() const { return ItemAs<QComboBox>(res::kFilterList); }
+QLineEdit* CFindDlg::valueField() const { return ItemAs<QLineEdit>(res::kValueField); }
 
 void CFindDlg::OnCommand(int id) {
   switch (id) {
-    case 1004:
+    case res::kDescendingButton:
       OnSortDescending();
       break;
-    case 1005:
+    case res::kUnsortedButton:
       OnSortNone();
       break;
-    case 1007:
+    case res::kAscendingButton:
       OnSortAscending();
       break;
-    case 1010:
+    case res::kExportDataButton:
       OnExportData();
       break;
-    case 1012:
+    case res::kLeaveButton:
       OnLeave();
       break;
     default:

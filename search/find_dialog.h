@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/platform/template_dialog.h"
+#include "platform/template_dialog.h"
 #include "store/history_store.h"
 
 class QComboBox;

@@ -1,6 +1,6 @@
 #include "search/report.h"
 
-#include "app/platform/gbk.h"
+#include "platform/text/gbk.h"
 #include "search/html_table.h"
 
 namespace zantor::search {

@@ -2,7 +2,7 @@
 
 #include <QLineEdit>
 
-#include "app/platform/numlock.h"
+#include "platform/numlock.h"
 
 namespace zantor::search {
 

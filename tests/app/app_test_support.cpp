@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include "app/platform/desktop.h"
-#include "app/platform/template_dialog.h"
+#include "platform/desktop.h"
+#include "platform/template_dialog.h"
 
 namespace zantor::apptest {
 
@@ -60,7 +60,9 @@ std::unique_ptr<CCalcDlg> CalcDialogTest::Start(int choice, const QString& dir) 
 
 QString CalcDialogTest::DbPath() const { return dir_.filePath(QStringLiteral("QorvelDb.db")); }
 
-QLineEdit* CalcDialogTest::Entry(const CCalcDlg& d) { return d.ItemAs<QLineEdit>(1000); }
+QLineEdit* CalcDialogTest::Entry(const CCalcDlg& d) {
+  return d.ItemAs<QLineEdit>(res::kEntryField);
+}
 
 void CalcDialogTest::Step(CCalcDlg& d, const QString& typed) {
   TypeText(Entry(d), typed);

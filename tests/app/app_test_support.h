@@ -67,7 +67,7 @@ class CalcDialogTest : public ::testing::Test {
   // One step as the user makes it: the number typed into the entry field,
   // then Enter.
   static void Step(CCalcDlg& d, const QString& typed);
-  static QString Result(const CCalcDlg& d) { return d.GetDlgItemText(1001); }
+  static QString Result(const CCalcDlg& d) { return d.GetDlgItemText(res::kResultField); }
   int MyDataRows() const { return CountRows(DbPath(), "MyData"); }
   std::vector<QString> BoxTexts() const;
 

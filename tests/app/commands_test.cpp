@@ -1,5 +1,4 @@
-// The buttons, hotkeys and menu commands of the main dialog, and the hand-over
-// to the search dialog.
+// The buttons, hotkeys and menu commands of the main dialog.
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -20,51 +19,25 @@
 #include <QToolTip>
 
 #include "app/messages.h"
-#include "app/platform/desktop.h"
-#include "app/platform/template_dialog.h"
 #include "app/search_loader.h"
 #include "app_test_support.h"
+#include "commands_fixture.h"
+#include "platform/desktop.h"
+#include "platform/template_dialog.h"
 
 namespace zantor::apptest {
 namespace {
 
-class CommandsTest : public StartedDialogTest {
- protected:
-  void ShowActive() {
-    d_->show();
-    d_->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(d_.get()));
-  }
-
-  void Step(const QString& typed) {
-    TypeText(entry_, typed);
-    PressEnter(entry_);
-  }
-
-  void Click(int id) { QTest::mouseClick(d_->Item(id), Qt::LeftButton); }
-  void Menu(int command) {
-    QAction* action = d_->MenuCommand(command);
-    ASSERT_NE(action, nullptr) << command;
-    action->trigger();
-  }
-  // Entry has the focus and the caret after its last character.
-  void ExpectRefocused() {
-    EXPECT_EQ(d_->focusWidget(), entry_);
-    EXPECT_EQ(entry_->cursorPosition(), entry_->text().size());
-    EXPECT_FALSE(entry_->hasSelectedText());
-  }
-};
-
 TEST_F(CommandsTest, OperatorCyclesByButtonAndSpace) {
-  Click(1007);
-  EXPECT_EQ(d_->GetDlgItemText(1007), QStringLiteral("－"));
+  Click(res::kOperatorButton);
+  EXPECT_EQ(d_->GetDlgItemText(res::kOperatorButton), QStringLiteral("－"));
   EXPECT_EQ(d_->state().pendingOp, '-');
   ExpectRefocused();
   Hotkey(entry_, Qt::Key_Space);
-  EXPECT_EQ(d_->GetDlgItemText(1007), QStringLiteral("×"));
+  EXPECT_EQ(d_->GetDlgItemText(res::kOperatorButton), QStringLiteral("×"));
   EXPECT_EQ(d_->state().pendingOp, '*');
-  Click(1007);
-  EXPECT_EQ(d_->GetDlgItemText(1007), QStringLiteral("＋"));
+  Click(res::kOperatorButton);
+  EXPECT_EQ(d_->GetDlgItemText(res::kOperatorButton), QStringLiteral("＋"));
   EXPECT_EQ(d_->state().pendingOp, '+');
   EXPECT_EQ(entry_->text(), QString()) << "Space types nothing";
 
@@ -89,8 +62,8 @@ TEST_F(CommandsTest, OperatorCyclesByButtonAndSpace) {
 }
 
 TEST_F(CommandsTest, ZTogglesTheModeAndBothRadioButtons) {
-  auto* fast = d_->ItemAs<QRadioButton>(1002);
-  auto* normal = d_->ItemAs<QRadioButton>(1003);
+  auto* fast = d_->ItemAs<QRadioButton>(res::kFastModeRadio);
+  auto* normal = d_->ItemAs<QRadioButton>(res::kNormalModeRadio);
   TypeText(entry_, QStringLiteral("12"));
   Hotkey(entry_, Qt::Key_Z);
   EXPECT_EQ(d_->state().entryMode, 'z');
@@ -113,12 +86,12 @@ TEST_F(CommandsTest, ZTogglesTheModeAndBothRadioButtons) {
 }
 
 TEST_F(CommandsTest, FastModeRemovesThePointForGood) {
-  QTest::mouseClick(d_->Item(1003), Qt::LeftButton);
+  QTest::mouseClick(d_->Item(res::kNormalModeRadio), Qt::LeftButton);
   TypeText(entry_, QStringLiteral("12"));
   Keypad(entry_, Qt::Key_Period);
   TypeText(entry_, QStringLiteral("5"));
   ASSERT_EQ(entry_->text(), QStringLiteral("12.5"));
-  QTest::mouseClick(d_->Item(1002), Qt::LeftButton);
+  QTest::mouseClick(d_->Item(res::kFastModeRadio), Qt::LeftButton);
   EXPECT_EQ(entry_->text(), QStringLiteral("125"));
   ExpectRefocused();
   Hotkey(entry_, Qt::Key_Z);
@@ -134,7 +107,7 @@ TEST_F(CommandsTest, StoreAndRecallAcrossModes) {
   Step(QStringLiteral("5"));
   ASSERT_EQ(Result(*d_), QStringLiteral("1,234.5"));
   Hotkey(entry_, Qt::Key_C);
-  EXPECT_EQ(d_->GetDlgItemText(-1), QStringLiteral("1,234.5"));
+  EXPECT_EQ(d_->GetDlgItemText(res::kMemoryField), QStringLiteral("1,234.5"));
   EXPECT_EQ(entry_->text(), QString()) << "C types nothing";
 
   TypeText(entry_, QStringLiteral("99"));
@@ -142,17 +115,17 @@ TEST_F(CommandsTest, StoreAndRecallAcrossModes) {
   EXPECT_EQ(entry_->text(), QStringLiteral("1234.5")) << "normal mode";
   ExpectRefocused();
   Hotkey(entry_, Qt::Key_Z);
-  Click(1013);
+  Click(res::kMemoryRecallButton);
   EXPECT_EQ(entry_->text(), QStringLiteral("1234.5")) << "fast mode keeps a point as it is";
 
   yesNo_ = res::IDYES;
-  Menu(32783);
+  Menu(res::kZeroResultCommand);
   d_->OnNormalMode();
   entry_->clear();
   Step(QStringLiteral("1234"));
   ASSERT_EQ(Result(*d_), QStringLiteral("1,234"));
-  Click(1012);
-  EXPECT_EQ(d_->GetDlgItemText(-1), QStringLiteral("1,234"));
+  Click(res::kMemoryStoreButton);
+  EXPECT_EQ(d_->GetDlgItemText(res::kMemoryField), QStringLiteral("1,234"));
   Hotkey(entry_, Qt::Key_Q);
   EXPECT_EQ(entry_->text(), QStringLiteral("1234"));
   d_->OnFastMode();
@@ -173,17 +146,17 @@ TEST_F(CommandsTest, RecallFromAnEmptyLabel) {
 
 TEST_F(CommandsTest, StoreTakesOnlyANumber) {
   Hotkey(entry_, Qt::Key_C);
-  EXPECT_EQ(d_->GetDlgItemText(-1), QStringLiteral("0.00"));
+  EXPECT_EQ(d_->GetDlgItemText(res::kMemoryField), QStringLiteral("0.00"));
   Hotkey(entry_, Qt::Key_Space);
   Step(QStringLiteral("5"));
   Hotkey(entry_, Qt::Key_C);
-  EXPECT_EQ(d_->GetDlgItemText(-1), QStringLiteral("-0.05"));
+  EXPECT_EQ(d_->GetDlgItemText(res::kMemoryField), QStringLiteral("-0.05"));
 
   QGuiApplication::clipboard()->setText(QString(120, QLatin1Char('1')));
   QTest::keyClick(entry_, Qt::Key_V, Qt::ControlModifier);
   ASSERT_EQ(Result(*d_), QStringLiteral("粘贴的内容太长"));
   Hotkey(entry_, Qt::Key_C);
-  EXPECT_EQ(d_->GetDlgItemText(-1), QStringLiteral("-0.05"));
+  EXPECT_EQ(d_->GetDlgItemText(res::kMemoryField), QStringLiteral("-0.05"));
 }
 
 // Ctrl+C in the entry field stores the total; it does not copy the entry.
@@ -194,20 +167,20 @@ TEST_F(CommandsTest, CtrlCStoresInsteadOfCopying) {
   entry_->selectAll();
   QTest::keyClick(entry_, Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
-  EXPECT_EQ(d_->GetDlgItemText(-1), QStringLiteral("0.05"));
+  EXPECT_EQ(d_->GetDlgItemText(res::kMemoryField), QStringLiteral("0.05"));
   EXPECT_EQ(entry_->text(), QStringLiteral("12"));
 }
 
 TEST_F(CommandsTest, EqualsRunsAStepAndRefocuses) {
   ShowActive();
   TypeText(entry_, QStringLiteral("5"));
-  Click(1015);
+  Click(res::kEqualsButton);
   EXPECT_EQ(Result(*d_), QStringLiteral("0.05"));
   EXPECT_EQ(MyDataRows(), 1);
   EXPECT_TRUE(entry_->hasFocus());
-  Click(1015);
+  Click(res::kEqualsButton);
   EXPECT_EQ(MyDataRows(), 1) << "nothing typed";
-  Click(1010);
+  Click(res::kLastEntryButton);
   EXPECT_TRUE(entry_->hasFocus()) << "view-last only refocuses";
 }
 
@@ -219,19 +192,19 @@ TEST_F(CommandsTest, ZeroResultAskedNoThenYes) {
   TypeText(entry_, QStringLiteral("77"));
 
   yesNo_ = res::IDNO;
-  Menu(32783);
+  Menu(res::kZeroResultCommand);
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_EQ(boxes_[0].text, app::kZeroResultQuestion);
   EXPECT_EQ(boxes_[0].flags, 0x44u);
   EXPECT_EQ(Result(*d_), QStringLiteral("12.39"));
 
   yesNo_ = res::IDYES;
-  Menu(32783);
+  Menu(res::kZeroResultCommand);
   EXPECT_EQ(Result(*d_), QStringLiteral("0.00"));
   EXPECT_EQ(MyDataRows(), 2) << "the history stays";
-  EXPECT_EQ(d_->GetDlgItemText(1007), QStringLiteral("－"));
-  EXPECT_EQ(d_->GetDlgItemText(-1), QStringLiteral("12.39"));
-  EXPECT_EQ(d_->GetDlgItemText(1017), QStringLiteral("0.05"));
+  EXPECT_EQ(d_->GetDlgItemText(res::kOperatorButton), QStringLiteral("－"));
+  EXPECT_EQ(d_->GetDlgItemText(res::kMemoryField), QStringLiteral("12.39"));
+  EXPECT_EQ(d_->GetDlgItemText(res::kLastEntryField), QStringLiteral("0.05"));
   EXPECT_EQ(entry_->text(), QStringLiteral("77"));
   PressEnter(entry_);
   EXPECT_EQ(Result(*d_), QStringLiteral("-0.77")) << "counting starts from zero";
@@ -246,7 +219,7 @@ TEST_F(CommandsTest, ClearAllAskedNoThenYes) {
   TypeText(entry_, QStringLiteral("8"));
 
   yesNo_ = res::IDNO;
-  Menu(32784);
+  Menu(res::kClearAllCommand);
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_EQ(boxes_[0].text, app::kClearAllQuestion);
   EXPECT_EQ(boxes_[0].flags, 0x34u);
@@ -254,13 +227,13 @@ TEST_F(CommandsTest, ClearAllAskedNoThenYes) {
   EXPECT_EQ(MyDataRows(), 2);
 
   yesNo_ = res::IDYES;
-  Menu(32784);
+  Menu(res::kClearAllCommand);
   EXPECT_EQ(boxes_.size(), 2u);
   EXPECT_EQ(Result(*d_), QStringLiteral("0.00"));
   EXPECT_EQ(MyDataRows(), 0);
   EXPECT_EQ(CountRows(DbPath(), "resul"), 0) << "the total just saved went with the file";
   EXPECT_EQ(d_->state().entryMode, 'z');
-  EXPECT_EQ(d_->GetDlgItemText(-1), QStringLiteral("12.39"));
+  EXPECT_EQ(d_->GetDlgItemText(res::kMemoryField), QStringLiteral("12.39"));
   EXPECT_EQ(entry_->text(), QStringLiteral("8"));
   ExpectRefocused();
   PressEnter(entry_);
@@ -269,7 +242,7 @@ TEST_F(CommandsTest, ClearAllAskedNoThenYes) {
 }
 
 TEST_F(CommandsTest, AboutBoxFromTheMenuAndTheSystemCommand) {
-  Menu(32781);
+  Menu(res::kAboutAuthorCommand);
   d_->OnSysCommand(res::kAboutCommand);
   d_->OnSysCommand(res::kAboutCommand | 0x3);  // the low four bits are not looked at
   d_->OnSysCommand(0xF060);                    // close: not the about box
@@ -288,12 +261,12 @@ TEST_F(CommandsTest, AboutBoxFromTheMenuAndTheSystemCommand) {
     QTimer::singleShot(0, &about, [&about, &shown] {
       auto& t = dynamic_cast<platform::TemplateDialog&>(about);
       shown = about.isVisible() ? 1 : 0;
-      EXPECT_EQ(t.GetDlgItemText(-1), QString()) << "the icon comes first";
+      EXPECT_EQ(t.GetDlgItemText(res::kUnnamedControl), QString()) << "the icon comes first";
       QTest::mouseClick(t.Item(res::IDOK), Qt::LeftButton);
     });
     return std::nullopt;
   };
-  Menu(32781);
+  Menu(res::kAboutAuthorCommand);
   EXPECT_EQ(shown, 1);
   EXPECT_EQ(parent, d_.get());
 }
@@ -310,7 +283,7 @@ TEST_F(CommandsTest, ContextMenuOffersTheAboutBox) {
     menu->setActiveAction(menu->actions().value(0));
     QTest::keyClick(menu, Qt::Key_Return);
   });
-  QWidget* over = d_->Item(1012);
+  QWidget* over = d_->Item(res::kMemoryStoreButton);
   QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(2, 2), over->mapToGlobal(QPoint(2, 2)));
   QCoreApplication::sendEvent(over, &e);
   EXPECT_EQ(item, QStringLiteral("关于 QorvelV1(&A)..."));
@@ -337,23 +310,23 @@ TEST_F(CommandsTest, EnterElsewhereRunsNoCommand) {
     QTest::keyClick(d_->Item(id), Qt::Key_Return);
     QTest::keyClick(d_->Item(id), Qt::Key_Enter, Qt::KeypadModifier);
   };
-  enterOn(1006);
-  enterOn(1001);
-  d_->Item(1012)->setFocus();
-  enterOn(1006);
-  enterOn(1002);
+  enterOn(res::kOpacitySlider);
+  enterOn(res::kResultField);
+  d_->Item(res::kMemoryStoreButton)->setFocus();
+  enterOn(res::kOpacitySlider);
+  enterOn(res::kFastModeRadio);
   EXPECT_EQ(searches, 0);
   EXPECT_TRUE(d_->isVisible());
-  EXPECT_EQ(d_->GetDlgItemText(-1), QString());
+  EXPECT_EQ(d_->GetDlgItemText(res::kMemoryField), QString());
   EXPECT_EQ(Result(*d_), QStringLiteral("0.00"));
   EXPECT_EQ(MyDataRows(), 0);
 
   // A push button that has the focus is pressed by Enter.
-  d_->Item(1012)->setFocus();
-  QTest::keyClick(d_->Item(1012), Qt::Key_Return);
-  EXPECT_EQ(d_->GetDlgItemText(-1), QStringLiteral("0.00"));
-  d_->Item(1004)->setFocus();
-  QTest::keyClick(d_->Item(1004), Qt::Key_Enter, Qt::KeypadModifier);
+  d_->Item(res::kMemoryStoreButton)->setFocus();
+  QTest::keyClick(d_->Item(res::kMemoryStoreButton), Qt::Key_Return);
+  EXPECT_EQ(d_->GetDlgItemText(res::kMemoryField), QStringLiteral("0.00"));
+  d_->Item(res::kFindButton)->setFocus();
+  QTest::keyClick(d_->Item(res::kFindButton), Qt::Key_Enter, Qt::KeypadModifier);
   EXPECT_EQ(searches, 1);
 }
 
@@ -392,9 +365,9 @@ class TipTimes : public QObject {
 TEST_F(CommandsTest, OperatorButtonShowsItsTip) {
   ShowActive();
   TipTimes tip;
-  QTest::mouseMove(d_->Item(1004), QPoint(3, 3));
+  QTest::mouseMove(d_->Item(res::kFindButton), QPoint(3, 3));
   const qint64 arrived = tip.now();
-  QTest::mouseMove(d_->Item(1007), QPoint(3, 3));
+  QTest::mouseMove(d_->Item(res::kOperatorButton), QPoint(3, 3));
   EXPECT_FALSE(QToolTip::isVisible()) << "not at once";
   ASSERT_TRUE(QTest::qWaitFor([] { return QToolTip::isVisible(); }, 5000));
   EXPECT_EQ(QToolTip::text(), QStringLiteral("点击我或用空格切换运算符"));
@@ -403,132 +376,6 @@ TEST_F(CommandsTest, OperatorButtonShowsItsTip) {
       << "the tip is still up after 5 s";
   ASSERT_GE(tip.hiddenAt, 0);
   EXPECT_GE(tip.hiddenAt - tip.shownAt, 1000) << "gone too soon";
-}
-
-class SearchHandOverTest : public CommandsTest {
- protected:
-  struct Call {
-    QWidget* owner = nullptr;
-    store::HistoryStore* store = nullptr;
-    QString finalResultText;
-    Rows resulInFile;
-    int rowsInFile = 0;
-  };
-
-  void SetUp() override {
-    CommandsTest::SetUp();
-    d_->SetSearchRunner([this](QWidget* owner, store::HistoryStore& store, const QString& text) {
-      calls_.push_back(
-          {owner, &store, text, ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), MyDataRows()});
-      return runnerAnswer_;
-    });
-  }
-
-  std::vector<Call> calls_;
-  bool runnerAnswer_ = true;
-};
-
-// Find, export and F all commit first: the search sees every step and the
-// total just saved, and is handed the result text.
-TEST_F(SearchHandOverTest, EveryWayInCommitsFirst) {
-  Step(QStringLiteral("1234"));
-  Step(QStringLiteral("5"));
-  Hotkey(entry_, Qt::Key_F);
-  EXPECT_EQ(entry_->text(), QString()) << "F types nothing";
-  ASSERT_EQ(calls_.size(), 1u);
-  EXPECT_EQ(calls_[0].owner, d_.get());
-  EXPECT_EQ(calls_[0].store, d_->historyStore());
-  EXPECT_EQ(calls_[0].finalResultText, QStringLiteral("12.39"));
-  EXPECT_EQ(calls_[0].resulInFile, (Rows{{"2", "12.39"}}));
-  EXPECT_EQ(calls_[0].rowsInFile, 2);
-
-  d_->historyStore()->BeginTransaction();  // what the search dialog does on closing
-  Step(QStringLiteral("1"));
-  Click(1004);
-  ASSERT_EQ(calls_.size(), 2u);
-  EXPECT_EQ(calls_[1].finalResultText, QStringLiteral("12.4"));
-  EXPECT_EQ(calls_[1].resulInFile, (Rows{{"2", "12.39"}, {"1", "12.4"}}));
-  EXPECT_EQ(calls_[1].rowsInFile, 3);
-
-  d_->historyStore()->BeginTransaction();
-  Click(1005);
-  ASSERT_EQ(calls_.size(), 3u);
-  EXPECT_EQ(calls_[2].resulInFile.size(), 3u);
-  ExpectRefocused();
-  EXPECT_TRUE(boxes_.empty());
-}
-
-// A search that could not be opened leaves the history recording as before.
-TEST_F(SearchHandOverTest, FailedSearchGoesOnRecording) {
-  runnerAnswer_ = false;
-  Step(QStringLiteral("5"));
-  Click(1004);
-  ASSERT_EQ(calls_.size(), 1u);
-  EXPECT_TRUE(d_->historyStore()->inTransaction());
-  Step(QStringLiteral("5"));
-  EXPECT_EQ(MyDataRows(), 2);
-  d_->close();
-  EXPECT_TRUE(boxes_.empty());
-  EXPECT_EQ(ReadRows(DbPath(), "SELECT resu FROM resul;"), (Rows{{"0.05"}, {"0.1"}}));
-}
-
-// A search module that cannot be run (missing, missing a library it needs,
-// not a library, without its entry point) is told with the reason, from 查 找,
-// 导 出 and F alike; the steps go on being recorded.
-TEST_F(CommandsTest, ASearchThatCannotOpenIsToldWhy) {
-  const QString modules = QStringLiteral(ZANTOR_TEST_MODULES);
-  const QString notALibrary = dir_.filePath(QStringLiteral("garbage/zantor-search"));
-  ASSERT_TRUE(QDir().mkpath(QFileInfo(notALibrary).path()));
-  {
-    QFile f(notALibrary + QStringLiteral(".so"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("not a library\n");
-  }
-  struct Case {
-    QStringList candidates;  // empty: the program's own places
-    QString why;             // empty: only its start is known
-  };
-  const Case cases[] = {
-      {{}, app::kSearchModuleMissing},
-      {{modules + QStringLiteral("/needs_absent/zantor-search")},
-       app::kSearchLibraryMissing.arg(QStringLiteral("libzantor_test_absent.so"))},
-      {{modules + QStringLiteral("/no_entry/zantor-search")}, app::kSearchModuleMismatch},
-      {{dir_.filePath(QStringLiteral("none/zantor-search")), notALibrary}, {}},
-  };
-  int steps = 0;
-  for (const Case& c : cases) {
-    for (const int way : {1004, 1005, int{Qt::Key_F}}) {
-      SCOPED_TRACE(c.candidates.join(QLatin1Char(' ')).toStdString() + " " + std::to_string(way));
-      if (!c.candidates.isEmpty()) {
-        d_->SetSearchRunner([c](QWidget* owner, store::HistoryStore& s, const QString& text) {
-          return app::RunSearchModuleFrom(c.candidates, owner, s, text);
-        });
-      }
-      boxes_.clear();
-      Step(QStringLiteral("5"));
-      ++steps;
-      if (way == Qt::Key_F) {
-        Hotkey(entry_, Qt::Key_F);
-      } else {
-        Click(way);
-      }
-      ASSERT_EQ(boxes_.size(), 1u);
-      EXPECT_EQ(boxes_[0].flags, platform::MB_OK | platform::MB_ICONWARNING);
-      if (!c.why.isEmpty()) {
-        EXPECT_EQ(boxes_[0].text, app::kSearchUnavailable.arg(c.why));
-      } else {
-        // The loader's own words follow, naming the file.
-        EXPECT_TRUE(boxes_[0].text.startsWith(
-            app::kSearchUnavailable.arg(app::kSearchModuleUnloadable.arg(QString()))))
-            << boxes_[0].text.toStdString();
-        EXPECT_TRUE(boxes_[0].text.contains(notALibrary)) << boxes_[0].text.toStdString();
-      }
-      EXPECT_TRUE(d_->historyStore()->inTransaction());
-      ExpectRefocused();
-    }
-  }
-  Step(QStringLiteral("5"));
-  EXPECT_EQ(MyDataRows(), steps + 1) << "every step recorded";
 }
 
 TEST_F(CommandsTest, MenuBarCarriesTheCommands) {
@@ -541,9 +388,9 @@ TEST_F(CommandsTest, MenuBarCarriesTheCommands) {
   QMenu* clear = bar->actions().back()->menu();
   ASSERT_NE(clear, nullptr);
   ASSERT_EQ(clear->actions().size(), 2);
-  EXPECT_EQ(clear->actions()[0], d_->MenuCommand(32783));
+  EXPECT_EQ(clear->actions()[0], d_->MenuCommand(res::kZeroResultCommand));
   EXPECT_EQ(clear->actions()[0]->text(), QStringLiteral("结果清零"));
-  EXPECT_EQ(clear->actions()[1], d_->MenuCommand(32784));
+  EXPECT_EQ(clear->actions()[1], d_->MenuCommand(res::kClearAllCommand));
   EXPECT_EQ(clear->actions()[1]->text(), QStringLiteral("全部清除"));
 }
 

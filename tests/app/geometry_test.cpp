@@ -8,9 +8,9 @@
 #include <QStyle>
 #include <QTest>
 
-#include "app/platform/dialog_units.h"
-#include "app/platform/template_dialog.h"
 #include "app_test_support.h"
+#include "platform/dialog_units.h"
+#include "platform/template_dialog.h"
 
 namespace zantor::apptest {
 namespace {
@@ -112,16 +112,18 @@ TEST_F(GeometryTest, OffscreenFontsGiveTheseUnitsAndRectangles) {
   EXPECT_EQ(d->baseUnits().x, 9);
   EXPECT_EQ(d->baseUnits().y, 19);
   EXPECT_EQ(d->client()->size(), QSize(385, 190));
-  EXPECT_EQ(d->Item(1000)->geometry(), QRect(68, 0, 304, 33));
-  EXPECT_EQ(d->Item(1001)->geometry(), QRect(79, 71, 293, 59));
-  EXPECT_EQ(d->Item(1006)->geometry(), QRect(371, 0, 14, 190));
-  EXPECT_EQ(d->Item(1015)->geometry(), QRect(326, 36, 34, 24));
+  EXPECT_EQ(d->Item(res::kEntryField)->geometry(), QRect(68, 0, 304, 33));
+  EXPECT_EQ(d->Item(res::kResultField)->geometry(), QRect(79, 71, 293, 59));
+  EXPECT_EQ(d->Item(res::kOpacitySlider)->geometry(), QRect(371, 0, 14, 190));
+  EXPECT_EQ(d->Item(res::kEqualsButton)->geometry(), QRect(326, 36, 34, 24));
 }
 
 // Captions must not be clipped by the sizes the dialog units give.
 TEST_F(GeometryTest, CaptionsFitTheirControls) {
   auto d = Start(res::IDCANCEL);
-  for (int id : {1002, 1003, 1004, 1005, 1007, 1010, 1012, 1013, 1015}) {
+  for (int id : {res::kFastModeRadio, res::kNormalModeRadio, res::kFindButton, res::kExportButton,
+                 res::kOperatorButton, res::kLastEntryButton, res::kMemoryStoreButton,
+                 res::kMemoryRecallButton, res::kEqualsButton}) {
     QWidget* w = d->Item(id);
     const QString text = d->GetDlgItemText(id);
     int needed = w->fontMetrics().horizontalAdvance(text);
@@ -135,7 +137,10 @@ TEST_F(GeometryTest, CaptionsFitTheirControls) {
 
 TEST_F(GeometryTest, TabOrderFollowsTheTemplate) {
   auto d = Start(res::IDCANCEL);
-  const std::vector<int> expected = {1000, 1004, 1005, 1006, 1007, 1010, 1012, 1013, 1015};
+  const std::vector<int> expected = {
+      res::kEntryField,        res::kFindButton,         res::kExportButton,
+      res::kOpacitySlider,     res::kOperatorButton,     res::kLastEntryButton,
+      res::kMemoryStoreButton, res::kMemoryRecallButton, res::kEqualsButton};
 
   std::vector<int> chain;
   QWidget* w = Entry(*d);
@@ -152,13 +157,16 @@ TEST_F(GeometryTest, TabOrderFollowsTheTemplate) {
   d->show();
   d->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(d.get()));
-  d->Item(1004)->setFocus();
-  std::vector<int> visited = {1004};
+  d->Item(res::kFindButton)->setFocus();
+  std::vector<int> visited = {res::kFindButton};
   for (size_t i = 0; i + 1 < expected.size(); ++i) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     visited.push_back(QApplication::focusWidget()->property("controlId").toInt());
   }
-  EXPECT_EQ(visited, (std::vector<int>{1004, 1005, 1006, 1007, 1010, 1012, 1013, 1015, 1000}));
+  EXPECT_EQ(visited,
+            (std::vector<int>{res::kFindButton, res::kExportButton, res::kOpacitySlider,
+                              res::kOperatorButton, res::kLastEntryButton, res::kMemoryStoreButton,
+                              res::kMemoryRecallButton, res::kEqualsButton, res::kEntryField}));
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <QMouseEvent>
 #include <QTest>
 
-#include "app/platform/desktop.h"
-#include "app/platform/numlock.h"
 #include "app_test_support.h"
+#include "platform/desktop.h"
+#include "platform/numlock.h"
 
 namespace zantor::apptest {
 namespace {
@@ -45,7 +45,7 @@ TEST_F(KeysTest, FastModeStepsShowTotalLastEntryAndRows) {
   EXPECT_EQ(entry_->text(), QString());
   Step(QStringLiteral("5"));
   EXPECT_EQ(Result(*d_), QStringLiteral("12.39"));
-  EXPECT_EQ(d_->GetDlgItemText(1017), QStringLiteral("0.05"));
+  EXPECT_EQ(d_->GetDlgItemText(res::kLastEntryField), QStringLiteral("0.05"));
   EXPECT_EQ(d_->lastEntryText(), QStringLiteral("0.05"));
   EXPECT_EQ(ReadRows(DbPath(), "SELECT oP,fdata,mdata,re FROM MyData ORDER BY ID;"),
             (Rows{{"+", "12.34", "12.34", "12.34"}, {"+", "0.05", "0.05", "12.39"}}));
@@ -109,7 +109,7 @@ TEST_F(KeysTest, RefusedEntryShowsTheMessageAndChangesNothing) {
     EXPECT_EQ(boxes_[0].flags & 0xFu, platform::MB_OK);
     EXPECT_EQ(entry_->text(), c.entry);
     EXPECT_EQ(Result(*d_), QStringLiteral("0.05"));
-    EXPECT_EQ(d_->GetDlgItemText(1017), QStringLiteral("0.05"));
+    EXPECT_EQ(d_->GetDlgItemText(res::kLastEntryField), QStringLiteral("0.05"));
     EXPECT_EQ(MyDataRows(), 1);
   }
 }
@@ -246,25 +246,25 @@ TEST_F(KeysTest, LastEntryFieldFollowsThePointer) {
                   Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(w, &e);
   };
-  QWidget* field = d_->Item(1017);
+  QWidget* field = d_->Item(res::kLastEntryField);
   ASSERT_TRUE(field->isHidden());
-  moveOver(d_->Item(1010));
+  moveOver(d_->Item(res::kLastEntryButton));
   EXPECT_FALSE(field->isHidden());
-  EXPECT_EQ(d_->GetDlgItemText(1017), QStringLiteral("0.05"));
+  EXPECT_EQ(d_->GetDlgItemText(res::kLastEntryField), QStringLiteral("0.05"));
   moveOver(field);
   EXPECT_FALSE(field->isHidden());
   moveOver(entry_);
   EXPECT_TRUE(field->isHidden());
-  moveOver(d_->Item(1010));
+  moveOver(d_->Item(res::kLastEntryButton));
   moveOver(d_->client());
   EXPECT_TRUE(field->isHidden());
 
   // The same through the window system's pointer.
   ShowActive();
-  QTest::mouseMove(d_->Item(1010), QPoint(5, 5));
+  QTest::mouseMove(d_->Item(res::kLastEntryButton), QPoint(5, 5));
   QCoreApplication::processEvents();
   EXPECT_TRUE(field->isVisible());
-  QTest::mouseMove(d_->Item(1004), QPoint(5, 5));
+  QTest::mouseMove(d_->Item(res::kFindButton), QPoint(5, 5));
   QCoreApplication::processEvents();
   EXPECT_FALSE(field->isVisible());
 }

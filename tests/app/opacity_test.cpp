@@ -6,8 +6,8 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "app/platform/opacity.h"
 #include "app_test_support.h"
+#include "platform/opacity.h"
 
 namespace zantor::apptest {
 namespace {
@@ -50,7 +50,7 @@ class OpacityTest : public CalcDialogTest {
   void SetUp() override {
     CalcDialogTest::SetUp();
     d_ = Start(res::IDCANCEL);
-    slider_ = d_->ItemAs<QSlider>(1006);
+    slider_ = d_->ItemAs<QSlider>(res::kOpacitySlider);
     ASSERT_NE(slider_, nullptr);
   }
 
@@ -81,7 +81,7 @@ TEST_F(OpacityTest, SliderStartsAtTwoHundred) {
 }
 
 TEST_F(OpacityTest, WheelAnywhereStepsTheSlider) {
-  Wheel(d_->Item(1004), 120);
+  Wheel(d_->Item(res::kFindButton), 120);
   ExpectAlpha(205);
   Wheel(d_.get(), -120);
   ExpectAlpha(200);
@@ -90,7 +90,7 @@ TEST_F(OpacityTest, WheelAnywhereStepsTheSlider) {
   // Over the slider itself: one step of five too, not the slider's own scroll.
   Wheel(slider_, 120);
   ExpectAlpha(200);
-  Wheel(d_->Item(1006), 0);
+  Wheel(d_->Item(res::kOpacitySlider), 0);
   Wheel(d_->client(), 0);
   ExpectAlpha(200);
 
@@ -109,7 +109,7 @@ TEST_F(OpacityTest, SmallDeltasAddUpToNotches) {
   ExpectAlpha(200);
   Wheel(d_->client(), 10);
   ExpectAlpha(205);
-  for (int i = 0; i < 48; ++i) Wheel(d_->Item(1004), 5);
+  for (int i = 0; i < 48; ++i) Wheel(d_->Item(res::kFindButton), 5);
   ExpectAlpha(215);
   Wheel(d_->client(), 60);
   for (int i = 0; i < 10; ++i) Wheel(d_->client(), -15);
@@ -158,7 +158,7 @@ TEST_F(OpacityTest, KeysOnTheSliderMoveTheThumbTheirWay) {
 TEST_F(OpacityTest, ScrollableResultFieldKeepsItsWheel) {
   d_->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(d_.get()));
-  auto* result = d_->ItemAs<QPlainTextEdit>(1001);
+  auto* result = d_->ItemAs<QPlainTextEdit>(res::kResultField);
   Wheel(result->viewport(), 120);
   ExpectAlpha(205);
 

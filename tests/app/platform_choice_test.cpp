@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/platform/platform_choice.h"
+#include "platform/platform_choice.h"
 
 namespace zantor::apptest {
 namespace {

@@ -1,10 +1,6 @@
-// Start-up (keep, clear, the size question, unreadable files, the window),
-// the single-instance lock, and the shutdown that carries the total over.
+// Start-up: keep, clear, the size question, unreadable files, the window.
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -20,59 +16,15 @@
 #include <algorithm>
 
 #include "app/messages.h"
-#include "app/platform/desktop.h"
-#include "app/platform/single_instance.h"
-#include "app/platform/template_dialog.h"
 #include "app_test_support.h"
+#include "platform/desktop.h"
+#include "platform/template_dialog.h"
+#include "startup_fixture.h"
 
 namespace zantor::apptest {
 namespace {
 
 constexpr qint64 kMiB = 1048576;
-
-class StartupTest : public CalcDialogTest {
- protected:
-  // A history of two steps (12.34, then 0.05) closed normally: the file holds
-  // the rows and the saved total 12.39.
-  void MakeHistory() {
-    auto d = Start(res::IDCANCEL);
-    TypeText(Entry(*d), QStringLiteral("1234"));
-    PressEnter(Entry(*d));
-    TypeText(Entry(*d), QStringLiteral("5"));
-    PressEnter(Entry(*d));
-    ASSERT_EQ(Result(*d), QStringLiteral("12.39"));
-    d->close();
-    ASSERT_EQ(MyDataRows(), 2);
-    dialogs_.clear();
-    boxes_.clear();
-  }
-
-  // Runs the choice dialog for real and presses `key` in it.
-  void PressInChoiceDialog(Qt::Key key) {
-    onChoice_ = [this, key](QDialog& choice) -> std::optional<int> {
-      QTimer::singleShot(0, &choice, [&choice, key, this] {
-        choiceWasVisible_ = choice.isVisible();
-        QWidget* target = choice.focusWidget() != nullptr ? choice.focusWidget() : &choice;
-        QTest::keyClick(target, key);
-      });
-      return std::nullopt;
-    };
-  }
-
-  // Runs the choice dialog for real and closes it as the window manager's
-  // close box does: a close request on its window, not a key.
-  void CloseChoiceDialog() {
-    onChoice_ = [this](QDialog& choice) -> std::optional<int> {
-      QTimer::singleShot(0, &choice, [&choice, this] {
-        choiceWasVisible_ = choice.isVisible();
-        choice.windowHandle()->close();
-      });
-      return std::nullopt;
-    };
-  }
-
-  bool choiceWasVisible_ = false;
-};
 
 TEST_F(StartupTest, FirstRunKeepShowsZeroAndCreatesBothTables) {
   ASSERT_FALSE(QFile::exists(DbPath()));
@@ -183,7 +135,7 @@ TEST_F(StartupTest, ASavedScaleTheTextCannotCarryIsADamagedFile) {
     } else {
       EXPECT_TRUE(boxes_.empty());
     }
-    d->ItemAs<QRadioButton>(1003)->click();  // normal mode
+    d->ItemAs<QRadioButton>(res::kNormalModeRadio)->click();  // normal mode
     d->OnCycleOperator();
     d->OnCycleOperator();
     TypeText(Entry(*d), QStringLiteral("1"));
@@ -431,15 +383,15 @@ TEST_F(StartupTest, WindowAfterStartUp) {
   EXPECT_EQ(d->windowFlags() & wanted, wanted);
   EXPECT_FALSE(d->windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_EQ(d->minimumSize(), d->maximumSize());
-  EXPECT_TRUE(d->ItemAs<QRadioButton>(1002)->isChecked());
-  EXPECT_FALSE(d->ItemAs<QRadioButton>(1003)->isChecked());
+  EXPECT_TRUE(d->ItemAs<QRadioButton>(res::kFastModeRadio)->isChecked());
+  EXPECT_FALSE(d->ItemAs<QRadioButton>(res::kNormalModeRadio)->isChecked());
   EXPECT_EQ(d->state().entryMode, 'k');
   EXPECT_EQ(d->state().pendingOp, '+');
-  EXPECT_EQ(d->GetDlgItemText(1007), QStringLiteral("＋"));
-  EXPECT_EQ(d->Item(1007)->toolTip(), QStringLiteral("点击我或用空格切换运算符"));
-  EXPECT_EQ(d->GetDlgItemText(-1), QString());
-  EXPECT_TRUE(d->Item(1017)->isHidden());
-  EXPECT_TRUE(d->ItemAs<QPlainTextEdit>(1001)->isReadOnly());
+  EXPECT_EQ(d->GetDlgItemText(res::kOperatorButton), QStringLiteral("＋"));
+  EXPECT_EQ(d->Item(res::kOperatorButton)->toolTip(), QStringLiteral("点击我或用空格切换运算符"));
+  EXPECT_EQ(d->GetDlgItemText(res::kMemoryField), QString());
+  EXPECT_TRUE(d->Item(res::kLastEntryField)->isHidden());
+  EXPECT_TRUE(d->ItemAs<QPlainTextEdit>(res::kResultField)->isReadOnly());
   EXPECT_EQ(d->focusWidget(), Entry(*d));
 
   d->show();
@@ -458,158 +410,6 @@ TEST_F(StartupTest, ChoiceDialogIsShownBeforeTheMainWindow) {
   };
   d->OnInitDialog(dir_.path());
   EXPECT_FALSE(mainVisible);
-}
-
-// One running copy: the lock taken by this process refuses a second taker,
-// here or in another process, and is gone with the process that held it.
-TEST(SingleInstanceTest, SecondTakerIsRefused) {
-  const std::string name = "zantor-test-" + std::to_string(getpid());
-  ASSERT_TRUE(platform::AcquireSingleInstance(name));
-  EXPECT_FALSE(platform::AcquireSingleInstance(name)) << "same process, second descriptor";
-
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) _exit(platform::AcquireSingleInstance(name) ? 0 : 1);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1) << "another process must be refused";
-}
-
-TEST(SingleInstanceTest, LockEndsWithItsProcess) {
-  const std::string name = "zantor-test-ended-" + std::to_string(getpid());
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) _exit(platform::AcquireSingleInstance(name) ? 0 : 1);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_TRUE(QFile::exists(QString::fromStdString(platform::InstanceLockPath(name))));
-  EXPECT_TRUE(platform::AcquireSingleInstance(name));
-}
-
-class ShutdownTest : public StartupTest {};
-
-TEST_F(ShutdownTest, CloseSavesTheTotalWithItsScale) {
-  {
-    auto d = Start(res::IDCANCEL);
-    ASSERT_TRUE(d->ItemAs<QRadioButton>(1003) != nullptr);
-    d->OnNormalMode();
-    TypeText(Entry(*d), QStringLiteral("1234"));
-    Keypad(Entry(*d), Qt::Key_Period);
-    TypeText(Entry(*d), QStringLiteral("5"));
-    PressEnter(Entry(*d));
-    ASSERT_EQ(Result(*d), QStringLiteral("1,234.5"));
-    d->close();
-    EXPECT_FALSE(d->historyStore()->isOpen());
-  }
-  EXPECT_EQ(ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), (Rows{{"1", "1,234.5"}}));
-
-  auto next = Start(res::IDOK);
-  EXPECT_EQ(Result(*next), QStringLiteral("1,234.5"));
-  EXPECT_EQ(next->state().accScale, 1);
-  TypeText(Entry(*next), QStringLiteral("5"));
-  PressEnter(Entry(*next));
-  EXPECT_EQ(Result(*next), QStringLiteral("1,234.55"));
-}
-
-TEST_F(ShutdownTest, CloseRightAfterAKeepStartSavesTheRestoredTotal) {
-  MakeHistory();
-  {
-    auto d = Start(res::IDOK);
-    d->close();
-  }
-  EXPECT_EQ(ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), (Rows{{"2", "12.39"}}));
-}
-
-TEST_F(ShutdownTest, RejectSavesAndALaterCloseAddsNothing) {
-  auto d = Start(res::IDCANCEL);
-  d->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
-  TypeText(Entry(*d), QStringLiteral("5"));
-  PressEnter(Entry(*d));
-  d->reject();
-  EXPECT_FALSE(d->isVisible());
-  EXPECT_EQ(d->result(), res::IDCANCEL);
-  EXPECT_FALSE(d->historyStore()->isOpen());
-  d->close();
-  EXPECT_EQ(ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), (Rows{{"2", "0.05"}}));
-  EXPECT_TRUE(boxes_.empty());
-}
-
-TEST_F(ShutdownTest, CloseOfAShownDialogSavesOnce) {
-  auto d = Start(res::IDCANCEL);
-  d->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
-  EXPECT_TRUE(d->close());
-  EXPECT_FALSE(d->isVisible());
-  EXPECT_EQ(ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), (Rows{{"0", "0.00"}}));
-}
-
-// The close box of the running dialog: the modal loop ends, the total is
-// saved once.
-TEST_F(ShutdownTest, CloseBoxEndsTheModalLoopAndSaves) {
-  auto d = Start(res::IDCANCEL);
-  QTimer::singleShot(0, d.get(), [&d] {
-    TypeText(Entry(*d), QStringLiteral("5"));
-    PressEnter(Entry(*d));
-    d->windowHandle()->close();
-  });
-  d->exec();
-  EXPECT_FALSE(d->isVisible());
-  EXPECT_FALSE(d->historyStore()->isOpen());
-  EXPECT_EQ(ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), (Rows{{"2", "0.05"}}));
-}
-
-// As the program runs: the choice dialog really shown and answered, then the
-// main dialog's own loop, which only the close box ends.
-TEST_F(ShutdownTest, WholeRunAsTheProgramDoesIt) {
-  MakeHistory();
-  PressInChoiceDialog(Qt::Key_Return);
-  auto d = Start();
-  bool stepped = false;
-  QTimer::singleShot(50, d.get(), [&] {
-    TypeText(Entry(*d), QStringLiteral("1"));
-    PressEnter(Entry(*d));
-    stepped = true;
-    d->windowHandle()->close();
-  });
-  d->exec();
-  EXPECT_TRUE(stepped) << "the loop ended before the close box";
-  EXPECT_EQ(ReadRows(DbPath(), "SELECT pos,resu FROM resul;"), (Rows{{"1", "12.4"}}));
-  EXPECT_EQ(MyDataRows(), 3);
-}
-
-// Esc on the result field (after a click there) does not end the program
-// without saving: it does not end it at all.
-TEST_F(ShutdownTest, EscOnTheResultFieldKeepsTheDialogOpen) {
-  auto d = Start(res::IDCANCEL);
-  d->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
-  QWidget* result = d->Item(1001);
-  result->setFocus();
-  QTest::keyClick(result, Qt::Key_Escape);
-  QTest::keyClick(d->Item(1006), Qt::Key_Escape);
-  EXPECT_TRUE(d->isVisible());
-  EXPECT_TRUE(d->historyStore()->isOpen());
-  EXPECT_EQ(CountRows(DbPath(), "resul"), 0);
-}
-
-// A paste message standing in the result field is saved as the total; the
-// next keep start shows it and counts from zero.
-TEST_F(ShutdownTest, PasteMessageSavedAsTotalRestoresAsZero) {
-  {
-    auto d = Start(res::IDCANCEL);
-    QGuiApplication::clipboard()->setText(QString(100, QLatin1Char('7')));
-    QTest::keyClick(Entry(*d), Qt::Key_V, Qt::ControlModifier);
-    ASSERT_EQ(Result(*d), QStringLiteral("粘贴的内容太长"));
-    d->close();
-  }
-  auto next = Start(res::IDOK);
-  EXPECT_EQ(Result(*next), QStringLiteral("粘贴的内容太长"));
-  TypeText(Entry(*next), QStringLiteral("5"));
-  PressEnter(Entry(*next));
-  EXPECT_EQ(Result(*next), QStringLiteral("0.05"));
 }
 
 }  // namespace

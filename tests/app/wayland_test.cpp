@@ -8,8 +8,8 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "app/platform/numlock.h"
 #include "app_test_support.h"
+#include "platform/numlock.h"
 
 namespace zantor::apptest {
 namespace {
@@ -42,11 +42,11 @@ TEST_F(WaylandTest, RunsQuietlyWithoutPlacementOpacityOrNumLock) {
   d->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
 
-  auto* slider = d->ItemAs<QSlider>(1006);
+  auto* slider = d->ItemAs<QSlider>(res::kOpacitySlider);
   const QPointF at(2, 2);
   QWheelEvent wheel(at, d->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
                     Qt::NoScrollPhase, false);
-  QCoreApplication::sendEvent(d->Item(1001), &wheel);
+  QCoreApplication::sendEvent(d->Item(res::kResultField), &wheel);
   EXPECT_EQ(slider->value(), 205) << "the wheel still steps the slider";
   slider->setValue(100);
   EXPECT_EQ(slider->value(), 100);

@@ -9,9 +9,9 @@
 #include <memory>
 #include <optional>
 
-#include "app/platform/desktop.h"
 #include "app_test_support.h"
 #include "fault_support.h"
+#include "platform/desktop.h"
 
 namespace zantor::faults {
 namespace {

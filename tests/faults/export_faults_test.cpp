@@ -20,8 +20,8 @@
 #include <memory>
 #include <optional>
 
-#include "app/platform/desktop.h"
 #include "fault_support.h"
+#include "platform/desktop.h"
 #include "search/find_dialog.h"
 #include "store/history_store.h"
 #include "tests/support/qt_files.h"

@@ -9,9 +9,9 @@
 #include <cstdio>
 
 #include "app/messages.h"
-#include "app/platform/desktop.h"
 #include "app_test_support.h"
 #include "fault_support.h"
+#include "platform/desktop.h"
 #include "store/history_store.h"
 
 namespace zantor::faults {

@@ -28,12 +28,12 @@
 #include <functional>
 
 #include "app/messages.h"
-#include "app/platform/desktop.h"
-#include "app/platform/template_dialog.h"
 #include "app/search_loader.h"
 #include "app_test_support.h"
 #include "fault_support.h"
 #include "input/paste.h"
+#include "platform/desktop.h"
+#include "platform/template_dialog.h"
 #include "store/history_store.h"
 
 namespace zantor::faults {
@@ -155,10 +155,10 @@ TEST_F(TextsTest, EveryMessageBoxAsShown) {
        QMessageBox::Warning, kOk, [](TextsTest&) { Refused(QString(41, QLatin1Char('9'))); }},
       {"zero result", "这样操作会删除当前运算的结果\n但会保留你以前操作的数据\n你确定将结果清零？",
        MB_YESNO | MB_ICONINFORMATION, QMessageBox::Information, kYesNo,
-       [](TextsTest& t) { t.Fresh()->MenuCommand(32783)->trigger(); }},
+       [](TextsTest& t) { t.Fresh()->MenuCommand(res::kZeroResultCommand)->trigger(); }},
       {"clear all", "这样操作会删除以前的所有数据\n你确定要清除所有数据？",
        MB_YESNO | MB_ICONEXCLAMATION, QMessageBox::Warning, kYesNo,
-       [](TextsTest& t) { t.Fresh()->MenuCommand(32784)->trigger(); }},
+       [](TextsTest& t) { t.Fresh()->MenuCommand(res::kClearAllCommand)->trigger(); }},
       {"save failed", "保存数据不成功", MB_OK, QMessageBox::Warning, kOk,
        [](TextsTest& t) {
          const QString folder = t.Folder();
@@ -316,20 +316,23 @@ TEST_F(TextsTest, CaptionsButtonsMenusAndTip) {
 
   EXPECT_EQ(d->windowTitle(), QStringLiteral("Zantor"));
   const std::pair<int, const char*> controls[] = {
-      {1002, "快速"},       {1003, "正常"}, {1004, "查 找"}, {1005, "导 出"}, {1007, "＋"},
-      {1010, "看上次数据"}, {1012, "存"},   {1013, "取"},    {1015, "="},
+      {res::kFastModeRadio, "快速"},   {res::kNormalModeRadio, "正常"},
+      {res::kFindButton, "查 找"},     {res::kExportButton, "导 出"},
+      {res::kOperatorButton, "＋"},    {res::kLastEntryButton, "看上次数据"},
+      {res::kMemoryStoreButton, "存"}, {res::kMemoryRecallButton, "取"},
+      {res::kEqualsButton, "="},
   };
   for (const auto& [id, text] : controls) {
     auto* button = d->ItemAs<QAbstractButton>(id);
     ASSERT_NE(button, nullptr) << id;
     EXPECT_EQ(button->text(), QString::fromUtf8(text)) << id;
   }
-  EXPECT_EQ(d->Item(1007)->toolTip(), QStringLiteral("点击我或用空格切换运算符"));
+  EXPECT_EQ(d->Item(res::kOperatorButton)->toolTip(), QStringLiteral("点击我或用空格切换运算符"));
   const std::pair<int, const char*> ops[] = {{'-', "－"}, {'*', "×"}, {'+', "＋"}};
   for (const auto& [op, caption] : ops) {
     d->OnCycleOperator();
     EXPECT_EQ(d->state().pendingOp, op);
-    EXPECT_EQ(d->GetDlgItemText(1007), QString::fromUtf8(caption));
+    EXPECT_EQ(d->GetDlgItemText(res::kOperatorButton), QString::fromUtf8(caption));
   }
 
   auto* bar = d->findChild<QMenuBar*>();
@@ -360,7 +363,7 @@ TEST_F(TextsTest, CaptionsButtonsMenusAndTip) {
     for (QPushButton* b : about.findChildren<QPushButton*>()) aboutButtons << b->text();
     return res::IDOK;
   };
-  d->MenuCommand(32781)->trigger();
+  d->MenuCommand(res::kAboutAuthorCommand)->trigger();
   EXPECT_EQ(aboutCaption, QStringLiteral("关于 QorvelV1"));
   ASSERT_FALSE(aboutLabels.isEmpty());
   EXPECT_EQ(aboutLabels[0], QStringLiteral("Zantor1.0 版"));
@@ -376,7 +379,7 @@ TEST_F(TextsTest, CaptionsButtonsMenusAndTip) {
     systemItem = menu->actions().value(0)->text();
     menu->close();
   });
-  QWidget* over = d->Item(1012);
+  QWidget* over = d->Item(res::kMemoryStoreButton);
   QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(2, 2), over->mapToGlobal(QPoint(2, 2)));
   QCoreApplication::sendEvent(over, &e);
   EXPECT_EQ(systemItem, QStringLiteral("关于 QorvelV1(&A)..."));

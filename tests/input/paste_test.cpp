@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/platform/gbk.h"
+#include "platform/text/gbk.h"
 
 namespace zantor::input {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/platform/gbk.h"
+#include "platform/text/gbk.h"
 #include "tests/search/table_rows_for_test.h"
 
 namespace zantor::search {

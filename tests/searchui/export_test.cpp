@@ -12,7 +12,7 @@
 #include <QLineEdit>
 #include <random>
 
-#include "app/platform/gbk.h"
+#include "platform/text/gbk.h"
 
 #include "search/export_text.h"
 #include "searchui_support.h"
@@ -74,7 +74,7 @@ TEST_F(ExportTest, RowsComeInTableOrderWhateverTheLastSort) {
   ASSERT_EQ(store_->SaveLastTotal(2, "1.15"), store::Notice::kNone);
   auto dialog = Open(QStringLiteral("1.15"));
   Select(*dialog, QStringLiteral("+"));
-  ClickButton(*dialog, 1004);
+  ClickButton(*dialog, res::kDescendingButton);
   ASSERT_EQ(dialog->reportView()->documentsShown(), 1);
   // Descending on screen: the second addition first.
   EXPECT_LT(dialog->reportView()->document().indexOf("3 +"),
@@ -213,13 +213,13 @@ TEST_F(ExportTest, TheExportButtonWritesWhereTheChooserSays) {
     return answer;
   });
   // Cancelled: no file, no caption, the flag untouched.
-  ClickButton(*dialog, 1010);
+  ClickButton(*dialog, res::kExportDataButton);
   EXPECT_EQ(asked, 1);
   EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8(kCaption));
   EXPECT_TRUE(search::RequeryPending());
 
   answer = path("b.txt");
-  ClickButton(*dialog, 1010);
+  ClickButton(*dialog, res::kExportDataButton);
   EXPECT_EQ(asked, 2);
   EXPECT_EQ(dialog->windowTitle(), QStringLiteral("保存到：") + path("b.txt"));
   EXPECT_EQ(ReadAll(path("b.txt")), QByteArray::fromStdString(testsupport::kTwoStepsCsvBytes));
@@ -282,7 +282,7 @@ TEST_F(ExportTest, TheExportButtonRunsTheSaveDialog) {
     files->selectFile(path(QStringLiteral("saved")));
     return res::IDOK;
   });
-  ClickButton(*dialog, 1010);
+  ClickButton(*dialog, res::kExportDataButton);
   EXPECT_EQ(dialog->windowTitle(), QStringLiteral("保存到：") + path("saved.csv"));
   EXPECT_EQ(ReadAll(path("saved.csv")), QByteArray::fromStdString(testsupport::kTwoStepsCsvBytes));
 }

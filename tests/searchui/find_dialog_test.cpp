@@ -9,7 +9,7 @@
 #include <QMenu>
 #include <QTest>
 
-#include "app/platform/numlock.h"
+#include "platform/numlock.h"
 #include "search/query.h"
 #include "search/report.h"
 #include "searchui_support.h"
@@ -62,7 +62,7 @@ TEST_F(FindDialogTest, EveryOpeningStartsWithLessThanAndAnEmptyValue) {
     // Leave this opening changed; the next must not inherit any of it.
     ChooseFilter(*dialog, QStringLiteral("全"));
     dialog->valueField()->setText(QStringLiteral("12"));
-    ClickButton(*dialog, 1012);
+    ClickButton(*dialog, res::kLeaveButton);
   }
 }
 
@@ -72,13 +72,13 @@ TEST_F(FindDialogTest, SortButtonsRebuildTheReportOnlyAfterAChange) {
   search::ReportView& view = *dialog->reportView();
 
   // "<" with no value: nothing to show, and the flag is spent.
-  ClickButton(*dialog, 1004);
+  ClickButton(*dialog, res::kDescendingButton);
   EXPECT_EQ(view.documentsShown(), 0);
   EXPECT_FALSE(RequeryPending());
 
   ChooseFilter(*dialog, QStringLiteral("全"));
   EXPECT_TRUE(RequeryPending());
-  ClickButton(*dialog, 1004);
+  ClickButton(*dialog, res::kDescendingButton);
   ASSERT_EQ(view.documentsShown(), 1);
   EXPECT_FALSE(RequeryPending());
   EXPECT_EQ(view.document(),
@@ -89,19 +89,19 @@ TEST_F(FindDialogTest, SortButtonsRebuildTheReportOnlyAfterAChange) {
   EXPECT_LT(view.document().indexOf("2 *"), view.document().indexOf("1 +"));
 
   // Another sort without a change leaves the report as it is.
-  ClickButton(*dialog, 1007);
-  ClickButton(*dialog, 1005);
+  ClickButton(*dialog, res::kAscendingButton);
+  ClickButton(*dialog, res::kUnsortedButton);
   EXPECT_EQ(view.documentsShown(), 1);
 
   // A value typed under a filter that ignores it still counts as a change.
   dialog->valueField()->setText(QStringLiteral("5"));
-  ClickButton(*dialog, 1007);
+  ClickButton(*dialog, res::kAscendingButton);
   ASSERT_EQ(view.documentsShown(), 2);
   EXPECT_EQ(view.document(),
             Expected("SELECT ID,oP,mdata,re FROM MyData  order By fdata Asc", "-1,234,567.35"));
 
   ChooseFilter(*dialog, QStringLiteral("<"));
-  ClickButton(*dialog, 1005);
+  ClickButton(*dialog, res::kUnsortedButton);
   ASSERT_EQ(view.documentsShown(), 3);
   EXPECT_EQ(view.document(),
             Expected("SELECT ID,oP,mdata,re FROM MyData WHERE fdata<5", "-1,234,567.35"));
@@ -112,7 +112,7 @@ TEST_F(FindDialogTest, SortButtonsRebuildTheReportOnlyAfterAChange) {
   ASSERT_TRUE(RequeryPending());
   ASSERT_TRUE(dialog->ExportTo(path("rows.csv")));
   EXPECT_FALSE(RequeryPending());
-  ClickButton(*dialog, 1004);
+  ClickButton(*dialog, res::kDescendingButton);
   EXPECT_EQ(view.documentsShown(), 3);
 }
 
@@ -121,7 +121,7 @@ TEST_F(FindDialogTest, EqualsMatchesTheGroupedEntryAndLeavesTheFieldAsTyped) {
   auto dialog = Open();
   ChooseFilter(*dialog, QStringLiteral("="));
   dialog->valueField()->setText(QStringLiteral("1234567.5"));
-  ClickButton(*dialog, 1005);
+  ClickButton(*dialog, res::kUnsortedButton);
   ASSERT_EQ(dialog->reportView()->documentsShown(), 1);
   EXPECT_EQ(
       dialog->reportView()->document(),
@@ -144,7 +144,7 @@ TEST_F(FindDialogTest, ARefusedValueShowsTheMessageAndNoReport) {
     dialog->valueField()->setText(QString::fromUtf8(c.value));
     ASSERT_TRUE(RequeryPending());
     boxes_.clear();
-    ClickButton(*dialog, 1004);
+    ClickButton(*dialog, res::kDescendingButton);
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0], QStringLiteral("请检查数据是否合理。"));
     EXPECT_EQ(dialog->reportView()->documentsShown(), 0);
@@ -154,7 +154,7 @@ TEST_F(FindDialogTest, ARefusedValueShowsTheMessageAndNoReport) {
   // Operator filters never look at the value, however odd it is.
   boxes_.clear();
   ChooseFilter(*dialog, QStringLiteral("+"));
-  ClickButton(*dialog, 1004);
+  ClickButton(*dialog, res::kDescendingButton);
   EXPECT_TRUE(boxes_.empty());
   ASSERT_EQ(dialog->reportView()->documentsShown(), 1);
   EXPECT_EQ(dialog->reportView()->document(),
@@ -163,7 +163,7 @@ TEST_F(FindDialogTest, ARefusedValueShowsTheMessageAndNoReport) {
   // A negative value with its point in place is fine.
   ChooseFilter(*dialog, QStringLiteral(">"));
   dialog->valueField()->setText(QStringLiteral("-0.5"));
-  ClickButton(*dialog, 1004);
+  ClickButton(*dialog, res::kDescendingButton);
   EXPECT_TRUE(boxes_.empty());
   EXPECT_EQ(dialog->reportView()->documentsShown(), 2);
 }
@@ -255,15 +255,15 @@ TEST_F(FindDialogTest, TheQueryFlagCarriesFromOneOpeningToTheNext) {
   {
     auto dialog = Open();
     ChooseFilter(*dialog, QStringLiteral("全"));
-    ClickButton(*dialog, 1005);
+    ClickButton(*dialog, res::kUnsortedButton);
     ASSERT_EQ(dialog->reportView()->documentsShown(), 1);
-    ClickButton(*dialog, 1012);
+    ClickButton(*dialog, res::kLeaveButton);
   }
   {
     auto dialog = Open();
     EXPECT_FALSE(RequeryPending());
     dialog->valueField()->setText(QStringLiteral("7"));
-    ClickButton(*dialog, 1012);
+    ClickButton(*dialog, res::kLeaveButton);
   }
   auto dialog = Open();
   EXPECT_TRUE(RequeryPending());
@@ -280,7 +280,7 @@ TEST_F(FindDialogTest, EveryWayOutBeginsOneTransaction) {
   };
   const Way ways[] = {
       {"close box", [](CFindDlg& d) { d.close(); }},
-      {"leave button", [](CFindDlg& d) { ClickButton(d, 1012); }},
+      {"leave button", [](CFindDlg& d) { ClickButton(d, res::kLeaveButton); }},
       {"Esc", [](CFindDlg& d) { QTest::keyClick(d.filterList(), Qt::Key_Escape); }},
       {"reject", [](CFindDlg& d) { d.reject(); }},
       {"accept", [](CFindDlg& d) { d.accept(); }},

@@ -45,7 +45,7 @@ class ReportViewTest : public SearchUiTest {
     dialog_->show();
     dialog_->filterList()->setCurrentIndex(dialog_->filterList()->findText(QStringLiteral("全")));
     dialog_->OnFilterChange();
-    ClickButton(*dialog_, 1005);
+    ClickButton(*dialog_, res::kUnsortedButton);
     ASSERT_EQ(dialog_->reportView()->documentsShown(), 1);
     ASSERT_TRUE(WaitForReport(*dialog_->reportView()));
   }

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "app/platform/desktop.h"
 #include "engine/step.h"
+#include "platform/desktop.h"
 #include "res/dialog_templates.h"
 #include "search/find_dialog.h"
 #include "search/report_view.h"

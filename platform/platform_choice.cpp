@@ -1,4 +1,4 @@
-#include "app/platform/platform_choice.h"
+#include "platform/platform_choice.h"
 
 namespace zantor::platform {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <utility>
 
-#include "app/platform/numlock.h"
+#include "platform/numlock.h"
 
 #include <X11/XKBlib.h>
 #include <X11/keysym.h>

@@ -1,4 +1,4 @@
-#include "app/platform/launch.h"
+#include "platform/launch.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -1,4 +1,4 @@
-#include "app/platform/opacity.h"
+#include "platform/opacity.h"
 
 #include <QAbstractScrollArea>
 #include <QGuiApplication>

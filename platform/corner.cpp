@@ -1,4 +1,4 @@
-#include "app/platform/corner.h"
+#include "platform/corner.h"
 
 #include <QEvent>
 #include <QGuiApplication>
@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "app/platform/window_x11.h"
+#include "platform/window_x11.h"
 
 namespace zantor::platform {
 namespace {

@@ -4,7 +4,7 @@
 #include <QGuiApplication>
 #include <QWidget>
 
-#include "app/platform/window_x11.h"
+#include "platform/window_x11.h"
 
 #include <X11/Xlib.h>
 

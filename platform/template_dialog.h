@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/platform/dialog_units.h"
+#include "platform/dialog_units.h"
 #include "res/dialog_templates.h"
 
 class QMenuBar;

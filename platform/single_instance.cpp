@@ -1,4 +1,4 @@
-#include "app/platform/single_instance.h"
+#include "platform/single_instance.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,4 @@
-#include "app/platform/gbk.h"
+#include "platform/text/gbk.h"
 
 #include <iconv.h>
 

@@ -1,4 +1,4 @@
-#include "app/platform/desktop.h"
+#include "platform/desktop.h"
 
 #include <QCoreApplication>
 #include <QDialog>

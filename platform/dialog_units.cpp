@@ -1,4 +1,4 @@
-#include "app/platform/dialog_units.h"
+#include "platform/dialog_units.h"
 
 #include <QFontMetrics>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "app/platform/template_dialog.h"
+#include "platform/template_dialog.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -15,7 +15,7 @@
 #include <QTextOption>
 #include <algorithm>
 
-#include "app/platform/desktop.h"
+#include "platform/desktop.h"
 #include "res/app_icon.h"
 
 namespace zantor::platform {
