@@ -4,7 +4,7 @@
 #include <array>
 #include <limits>
 
-#include "app/platform/gbk.h"
+#include "platform/text/gbk.h"
 #include "search/html_table.h"
 #include "search/report.h"
 #include "store/history_store.h"
