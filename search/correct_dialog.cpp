@@ -46,8 +46,6 @@ class CorrectionEntryFilter : public input::NumberFieldFilter {
 
 }  // namespace
 
-QString CorrectCaption(long long id) { return QStringLiteral("改正第 %1 步").arg(id); }
-
 CCorrectDlg::CCorrectDlg(long long id, char op, const QString& entry, QWidget* owner)
     : platform::TemplateDialog(res::kCorrectTemplate, owner) {
   setWindowTitle(CorrectCaption(id));

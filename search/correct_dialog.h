@@ -35,6 +35,6 @@ inline const QString kCorrectInUse = QStringLiteral("历史数据文件正被其
 inline const QString kCorrectFailed = QStringLiteral("改正没有成功，历史数据没有改变。");
 
 // The caption for step `id`: "改正第 N 步".
-QString CorrectCaption(long long id);
+inline QString CorrectCaption(long long id) { return QStringLiteral("改正第 %1 步").arg(id); }
 
 }  // namespace zantor::search
