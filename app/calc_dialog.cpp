@@ -284,6 +284,14 @@ void CCalcDlg::OpenSearch() {
   if (!searchRunner_ || !searchRunner_(this, *store_, finalResultText)) {
     store_->BeginTransaction();  // the search dialog would have begun it on closing
   }
+  // A correction of the last run has made its new last total the current one.
+  int accScale = 0;
+  std::string total;
+  if (store_->TakeCorrectedTotal(&accScale, &total)) {
+    engine::RestoreAccumulator(state_, accScale, total);
+    SetDlgItemText(1001, QString::fromStdString(total));
+    UpdateData(true);
+  }
   FocusEntryField();
 }
 

@@ -6,10 +6,12 @@
 #      memory of the browser's processes with 1,000,000 rows shown;
 #   2. the CSV export (the whole CFindDlg::ExportTo) and the peak memory it
 #      adds, 100k and 1M rows;
+#   3. a correction from the report in the 1,000,000-row run (row 1 and one
+#      of the last 100): from 确定 to the report shown again;
 #   with the goals, the growth from 100k to 1M rows (at most 11x), and a fixed
 #   piece of engine work timed in the same run to read them against.
 #
-#   bench/search_bench.sh [report|export]
+#   bench/search_bench.sh [report|export|correct]
 #
 # Builds into $BUILD_DIR (default build-search-bench) with ZANTOR_BENCH=ON and runs
 # offscreen; works in $TMPDIR (default /tmp).

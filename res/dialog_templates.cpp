@@ -52,6 +52,17 @@ constexpr std::array kStartModeControls{
     ControlTemplate{IDCANCEL, C::kPushButton, "清除上次数据", 70, 3, 50, 14, kTabStop},
 };
 
+// The caption names the step ("改正第 N 步"): set when the dialog opens.
+constexpr std::array kCorrectControls{
+    ControlTemplate{-1, C::kStatic, "运算符", 5, 7, 25, 8, kNoStyle},
+    ControlTemplate{1009, C::kComboBox, "＋\n－\n×", 32, 5, 25, 60, kVerticalScroll | kTabStop},
+    ControlTemplate{-1, C::kStatic, "数据", 5, 25, 25, 8, kNoStyle},
+    ControlTemplate{1000, C::kEdit, "", 32, 23, 110, 14,
+                    kBorder | kRightAlign | kAutoHScroll | kTabStop},
+    ControlTemplate{IDOK, C::kDefPushButton, "确定", 62, 45, 37, 14, kTabStop},
+    ControlTemplate{IDCANCEL, C::kPushButton, "取消", 105, 45, 37, 14, kTabStop},
+};
+
 constexpr std::array kTemplates{
     DialogTemplate{kAboutBoxTemplate, "关于 QorvelV1", "宋体", 12, 160, 55, true, false, false, 0,
                    kAboutControls},
@@ -61,6 +72,8 @@ constexpr std::array kTemplates{
                    kFindControls},
     DialogTemplate{kStartModeTemplate, "选择操作方式", "System", 10, 129, 20, false, false, false,
                    0, kStartModeControls},
+    DialogTemplate{kCorrectTemplate, "改正", "宋体", 12, 150, 65, true, false, false, 0,
+                   kCorrectControls},
 };
 
 constexpr std::array kMainMenuItems{

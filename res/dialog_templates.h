@@ -68,6 +68,7 @@ inline constexpr int kMainTemplate = 102;
 inline constexpr int kFindTemplate = 130;
 inline constexpr int kStartModeTemplate = 132;
 inline constexpr int kMainMenu = 134;
+inline constexpr int kCorrectTemplate = 136;
 inline constexpr int kAppIcon = 128;
 
 const DialogTemplate& Template(int id);

@@ -8,12 +8,15 @@
 #include <QLineEdit>
 #include <QSaveFile>
 #include <QSlider>
+#include <map>
 #include <memory>
 #include <span>
 #include <string_view>
 
 #include "platform/desktop.h"
 #include "platform/opacity.h"
+#include "engine/messages.h"
+#include "search/correct_dialog.h"
 #include "search/export_text.h"
 #include "search/query.h"
 #include "search/report_document.h"
@@ -97,6 +100,7 @@ CFindDlg::CFindDlg(store::HistoryStore& store, QString finalResultText, QWidget*
   connect(filterList(), &QComboBox::activated, this, [this] { OnFilterChange(); });
   connect(valueField(), &QLineEdit::textChanged, this, [this] { OnValueChange(); });
   connect(view_, &QWebEngineView::loadFinished, this, [this] { busy_.Stop(); });
+  connect(view_, &ReportView::rowDoubleClicked, this, [this](qlonglong id) { CorrectRow(id); });
   valueField()->setFocus();
 }
 
@@ -139,6 +143,10 @@ void CFindDlg::Sort(std::string_view orderClause) {
   const std::optional<std::string> sql = CurrentQuery(orderClause);
   FocusValueField();
   if (!RequeryPending()) return;
+  ShowRows(sql);
+}
+
+void CFindDlg::ShowRows(const std::optional<std::string>& sql) {
   // A long history keeps the user waiting: the busy cursor until the
   // browser has the report shown.
   busy_.Start();
@@ -151,7 +159,62 @@ void CFindDlg::Sort(std::string_view orderClause) {
   // A statement that failed part way shows no rows, as one rejected at once.
   if (!ok) report = ReportDocument(finalResult);
   RequeryPending() = false;
+  shownSql_ = sql;
+  std::map<long long, std::string> before;
+  for (store::CorrectionEntry& c : store_.Corrections()) before[c.stepId] = std::move(c.oldEntry);
+  view_->SetCorrectedEntries(before);
   view_->ShowReport(std::move(report));
+}
+
+void CFindDlg::CorrectRow(long long id) {
+  const store::Table row =
+      store_.Query("SELECT oP,mdata FROM MyData WHERE ID=" + std::to_string(id) + ";");
+  if (row.rows < 1 || row.columns < 2) return;
+  const std::string& op = row.cells[2];
+  const QString entry = QString::fromStdString(row.cells[3]);
+  CCorrectDlg dialog(id, op.empty() ? '+' : op[0], entry, this);
+  // A refused entry keeps the dialog open with what was typed.
+  while (dialog.DoModal() == res::IDOK) {
+    QString typed = entry;
+    typed.remove(QLatin1Char(','));
+    if (dialog.op() == (op.empty() ? '+' : op[0]) && dialog.entry() == typed) break;
+    const store::CorrectionStatus status = Correct(id, dialog.op(), dialog.entry());
+    if (status == store::CorrectionStatus::kDone && shownSql_) ShowRows(*shownSql_);
+    if (status != store::CorrectionStatus::kEntryRefused) break;
+  }
+  FocusValueField();
+}
+
+store::CorrectionStatus CFindDlg::Correct(long long id, char op, const QString& entry) {
+  busy_.Start();
+  const store::CorrectionOutcome out = store_.Correct({id, op, entry.toStdString()});
+  busy_.Stop();
+  using store::CorrectionStatus;
+  QString why;
+  switch (out.status) {
+    case CorrectionStatus::kDone:
+      if (out.totalChanged) finalResultText_ = QString::fromStdString(out.total);
+      return out.status;
+    case CorrectionStatus::kEntryRefused: {
+      const std::string_view text = engine::MessageText(out.message);
+      platform::MessageBox(this, Q(text), platform::MB_OK | platform::MB_ICONWARNING);
+      return out.status;
+    }
+    case CorrectionStatus::kUnknownId:
+      why = kCorrectUnknownStep.arg(id);
+      break;
+    case CorrectionStatus::kNoBase:
+      why = kCorrectNoBase.arg(id);
+      break;
+    case CorrectionStatus::kInUse:
+      why = kCorrectInUse;
+      break;
+    default:
+      why = kCorrectFailed;
+      break;
+  }
+  platform::MessageBox(this, why, platform::MB_OK | platform::MB_ICONWARNING);
+  return out.status;
 }
 
 void CFindDlg::OnSortDescending() { Sort(OrderClause(SortOrder::kDescending)); }

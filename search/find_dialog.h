@@ -57,6 +57,9 @@ class CFindDlg : public platform::TemplateDialog {
   void OnValueChange();
   void OnLeave();
   void FocusValueField();
+  // Opens the correction dialog for step `id`; after a correction the report
+  // is shown again with the statement it was last built from.
+  void CorrectRow(long long id);
 
   // Writes the current filter's rows to `path`; false (and a message) when
   // the file could not be written.
@@ -79,6 +82,10 @@ class CFindDlg : public platform::TemplateDialog {
 
  private:
   void Sort(std::string_view orderClause);
+  void ShowRows(const std::optional<std::string>& sql);
+  // Corrects step `id` through the window's own connection, telling the
+  // user why when nothing was changed.
+  store::CorrectionStatus Correct(long long id, char op, const QString& entry);
   std::optional<std::string> CurrentQuery(std::string_view orderClause);
   void Leave();
 
@@ -89,6 +96,8 @@ class CFindDlg : public platform::TemplateDialog {
   SavePathChooser choosePath_;
   BusyCursor busy_;
   bool left_ = false;
+  // The statement of the report shown last, for showing it again.
+  std::optional<std::optional<std::string>> shownSql_;
 };
 
 }  // namespace zantor::search

@@ -367,7 +367,7 @@ ReportView::ReportView(QWidget* parent) : QWebEngineView(parent) {
           .arg(CompatibilityStyle()));
   profile->scripts()->insert(style);
 
-  auto* page = new QWebEnginePage(profile, this);
+  QWebEnginePage* page = MakeHookedPage(profile);
   QWebEngineSettings* s = page->settings();
   s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
   s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);

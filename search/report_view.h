@@ -5,7 +5,9 @@
 
 #include <QByteArray>
 #include <QWebEngineView>
+#include <map>
 #include <optional>
+#include <string>
 
 #include "search/report_document.h"
 
@@ -28,9 +30,22 @@ class ReportView : public QWebEngineView {
   // How many documents have been loaded since the view was made.
   int documentsShown() const { return shown_; }
 
+  // Steps corrected earlier, by ID, with the entry each had before: from the
+  // next report on, hovering such a row's entry shows it in a title. The
+  // document text stays as it is.
+  void SetCorrectedEntries(const std::map<long long, std::string>& before);
+
+ signals:
+  // A data row of the report was double-clicked (header, final and
+  // not-found rows never are).
+  void rowDoubleClicked(qlonglong id);
+
  private:
   void Load(QByteArray page);
   void DropRows();
+  // The page with the row hook (report_row_hook.cpp): double-clicks and the
+  // entry titles.
+  QWebEnginePage* MakeHookedPage(QWebEngineProfile* profile);
 
   ReportSchemeHandler* handler_;
   std::optional<ReportDocument> report_;

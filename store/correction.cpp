@@ -349,7 +349,18 @@ CorrectionOutcome HistoryStore::Correct(const CorrectionRequest& request,
   if (inTransaction) commit_.Run();
   CorrectionOutcome out = CorrectStep(db_.get(), request, progress);
   if (inTransaction) begin_.Run();
+  if (out.status == CorrectionStatus::kDone && out.totalChanged) {
+    correctedTotal_ = Carried{out.accScale, out.total};
+  }
   return out;
+}
+
+bool HistoryStore::TakeCorrectedTotal(int* accScale, std::string* total) {
+  if (!correctedTotal_) return false;
+  *accScale = correctedTotal_->pos;
+  *total = std::move(correctedTotal_->resu);
+  correctedTotal_.reset();
+  return true;
 }
 
 std::vector<CorrectionEntry> HistoryStore::Corrections() { return ListCorrections(db_.get()); }

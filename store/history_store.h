@@ -154,6 +154,9 @@ class HistoryStore {
   CorrectionOutcome Correct(const CorrectionRequest& request,
                             const CorrectionProgress& progress = {});
   std::vector<CorrectionEntry> Corrections();
+  // The current total a correction made new since the last call, once: the
+  // window takes it as its own when the search dialog closes.
+  bool TakeCorrectedTotal(int* accScale, std::string* total);
 
  private:
   enum class FileKind { kOurs, kForeign, kUnreadable };
@@ -202,6 +205,7 @@ class HistoryStore {
   sql::Statement begin_;
   sql::Statement commit_;
   std::optional<Carried> carried_;
+  std::optional<Carried> correctedTotal_;  // see TakeCorrectedTotal
   Notice reported_ = Notice::kNone;
   bool unsaved_ = false;  // a step or total since the last save was not saved
   bool damaged_ = false;  // SQLite found the open file damaged

@@ -69,6 +69,51 @@ TEST_F(SearchHandOverTest, EveryWayInCommitsFirst) {
   EXPECT_TRUE(boxes_.empty());
 }
 
+// A correction of the last run made in the search (through the window's own
+// connection) is the window's total when the search closes, already saved in
+// the file, and the next step goes on from it and is recorded.
+TEST_F(SearchHandOverTest, CorrectedLastRunGivesTheWindowItsTotal) {
+  Step(QStringLiteral("1234"));
+  Step(QStringLiteral("5"));
+  store::CorrectionOutcome outcome;
+  d_->SetSearchRunner([&outcome](QWidget*, store::HistoryStore& store, const QString&) {
+    outcome = store.Correct({1, 0, "20"});
+    store.BeginTransaction();  // what the search dialog does on closing
+    return true;
+  });
+  Click(1004);
+  ASSERT_EQ(outcome.status, store::CorrectionStatus::kDone);
+  EXPECT_TRUE(outcome.totalChanged);
+  EXPECT_EQ(Result(*d_), QString::fromStdString(outcome.total));
+  EXPECT_EQ(Result(*d_), QStringLiteral("20.05"));
+  EXPECT_EQ(ReadRows(DbPath(), "SELECT re FROM MyData ORDER BY ID;"), (Rows{{"20"}, {"20.05"}}));
+  EXPECT_EQ(ReadRows(DbPath(), "SELECT resu FROM resul ORDER BY rowid DESC LIMIT 1;"),
+            (Rows{{"20.05"}}));
+
+  Step(QStringLiteral("100"));
+  EXPECT_EQ(Result(*d_), QStringLiteral("21.05"));
+  EXPECT_EQ(MyDataRows(), 3);
+  EXPECT_EQ(ReadRows(DbPath(), "SELECT re FROM MyData WHERE ID=3;"), (Rows{{"21.05"}}));
+
+  // After a zeroing, a correction before it leaves the window's total alone.
+  yesNo_ = res::IDYES;
+  d_->OnZeroResult();
+  Step(QStringLiteral("200"));
+  d_->SetSearchRunner([&outcome](QWidget*, store::HistoryStore& store, const QString&) {
+    outcome = store.Correct({2, '*', "1"});
+    store.BeginTransaction();
+    return true;
+  });
+  Click(1004);
+  ASSERT_EQ(outcome.status, store::CorrectionStatus::kDone);
+  EXPECT_FALSE(outcome.totalChanged);
+  EXPECT_EQ(Result(*d_), QStringLiteral("2"));
+  EXPECT_EQ(ReadRows(DbPath(), "SELECT re FROM MyData ORDER BY ID;"),
+            (Rows{{"20"}, {"20"}, {"21"}, {"2"}}));
+  Step(QStringLiteral("100"));
+  EXPECT_EQ(Result(*d_), QStringLiteral("3"));
+}
+
 // A search that could not be opened leaves the history recording as before.
 TEST_F(SearchHandOverTest, FailedSearchGoesOnRecording) {
   runnerAnswer_ = false;

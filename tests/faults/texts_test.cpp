@@ -34,6 +34,7 @@
 #include "input/paste.h"
 #include "platform/desktop.h"
 #include "platform/template_dialog.h"
+#include "search/correct_dialog.h"
 #include "store/history_store.h"
 
 namespace zantor::faults {
@@ -273,6 +274,18 @@ TEST_F(TextsTest, EveryMessageBoxAsShown) {
   }
   // Shown only in main() before any window: the text itself.
   EXPECT_EQ(app::kAlreadyRunning, QStringLiteral("程序已经运行!"));
+}
+
+// The search dialog's own words when a correction is not made (the engine's
+// messages for a refused entry are checked above), and the correction
+// dialog's caption.
+TEST_F(TextsTest, CorrectionRefusalsAndCaption) {
+  EXPECT_EQ(search::kCorrectUnknownStep.arg(7), QStringLiteral("找不到第 7 步，没有改正。"));
+  EXPECT_EQ(search::kCorrectNoBase.arg(7),
+            QStringLiteral("第 7 步的结果不是由前一步算出的，\n无法改正。"));
+  EXPECT_EQ(search::kCorrectInUse, QStringLiteral("历史数据文件正被其他程序使用，\n没有改正。"));
+  EXPECT_EQ(search::kCorrectFailed, QStringLiteral("改正没有成功，历史数据没有改变。"));
+  EXPECT_EQ(search::CorrectCaption(1000000), QStringLiteral("改正第 1000000 步"));
 }
 
 // The two paste messages land in the result field, replacing the total.

@@ -1,0 +1,74 @@
+#include "search/correct_dialog.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+#include "app/platform/desktop.h"
+#include "app/platform/numlock.h"
+#include "input/key_filter.h"
+#include "input/number_field_filter.h"
+#include "input/paste.h"
+
+namespace zantor::search {
+namespace {
+
+// The operators in the list's order, as the engine writes them.
+constexpr char kOperators[] = {'+', '-', '*'};
+
+// The entry field takes what the value field of the search takes; Enter
+// confirms and Esc leaves, as in any dialog (the value field swallows both).
+class CorrectionEntryFilter : public input::NumberFieldFilter {
+ public:
+  CorrectionEntryFilter(QLineEdit* field, CCorrectDlg* dialog)
+      : NumberFieldFilter(field, dialog), dialog_(dialog) {}
+
+ protected:
+  input::KeyDecision Decide(input::KeyMessage message, int vk, bool shift,
+                            bool ctrl) const override {
+    if (message == input::KeyMessage::kKeyDown && !ctrl) {
+      if (vk == input::vk::kReturn) return {input::Outcome::kDrop, input::KeyAction::kEvaluate};
+      if (vk == kEscape) return {input::Outcome::kDefault, input::KeyAction::kNone};
+    }
+    return input::DecideValueKey(message, vk, shift, ctrl, field()->text().toStdString());
+  }
+  input::PasteResult CleanPaste(const input::ClipboardView& clipboard) override {
+    return input::PrepareValuePaste(clipboard);
+  }
+  void Act(input::KeyAction action) override {
+    if (action == input::KeyAction::kEvaluate) dialog_->accept();
+    if (action == input::KeyAction::kNumLockGuard) platform::HoldNumLockOn();
+  }
+
+ private:
+  static constexpr int kEscape = 27;
+  CCorrectDlg* dialog_;
+};
+
+}  // namespace
+
+CCorrectDlg::CCorrectDlg(long long id, char op, const QString& entry, QWidget* owner)
+    : platform::TemplateDialog(res::kCorrectTemplate, owner) {
+  setWindowTitle(CorrectCaption(id));
+  int index = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (kOperators[i] == op) index = i;
+  }
+  operatorList()->setCurrentIndex(index);
+  QString typed = entry;
+  typed.remove(QLatin1Char(','));
+  entryField()->setText(typed);
+  new CorrectionEntryFilter(entryField(), this);
+  entryField()->setFocus();
+  entryField()->selectAll();
+}
+
+char CCorrectDlg::op() const {
+  const int i = operatorList()->currentIndex();
+  return i >= 0 && i < 3 ? kOperators[i] : '+';
+}
+
+QString CCorrectDlg::entry() const { return entryField()->text(); }
+QComboBox* CCorrectDlg::operatorList() const { return ItemAs<QComboBox>(1009); }
+QLineEdit* CCorrectDlg::entryField() const { return ItemAs<QLineEdit>(1000); }
+
+}  // namespace zantor::search

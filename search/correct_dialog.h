@@ -1,0 +1,40 @@
+// The small dialog that corrects one step of the report: the step's operator
+// and entry, changed and confirmed (确定 or Enter) or left (取消 or Esc).
+#pragma once
+
+#include <QString>
+
+#include "app/platform/template_dialog.h"
+
+class QComboBox;
+class QLineEdit;
+
+namespace zantor::search {
+
+class CCorrectDlg : public platform::TemplateDialog {
+  Q_OBJECT
+ public:
+  // `op` is the row's operator ('+', '-' or '*'), `entry` its entry as the
+  // report shows it; the field offers it without the group commas, as it
+  // would be typed.
+  CCorrectDlg(long long id, char op, const QString& entry, QWidget* owner = nullptr);
+
+  // The chosen operator: '+', '-' or '*'.
+  char op() const;
+  QString entry() const;
+  QComboBox* operatorList() const;
+  QLineEdit* entryField() const;
+};
+
+// Ours: why a correction was not made (the engine's own messages say why an
+// entry is refused). %1 is the step's ID.
+inline const QString kCorrectUnknownStep = QStringLiteral("找不到第 %1 步，没有改正。");
+inline const QString kCorrectNoBase =
+    QStringLiteral("第 %1 步的结果不是由前一步算出的，\n无法改正。");
+inline const QString kCorrectInUse = QStringLiteral("历史数据文件正被其他程序使用，\n没有改正。");
+inline const QString kCorrectFailed = QStringLiteral("改正没有成功，历史数据没有改变。");
+
+// The caption for step `id`: "改正第 N 步".
+inline QString CorrectCaption(long long id) { return QStringLiteral("改正第 %1 步").arg(id); }
+
+}  // namespace zantor::search

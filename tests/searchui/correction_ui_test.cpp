@@ -1,0 +1,239 @@
+// Correcting a step from the report: the double-click, the small dialog, the
+// report shown again, the entry titles and the refusals.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+
+#include "search/correct_dialog.h"
+#include "searchui_support.h"
+
+namespace zantor::searchui {
+namespace {
+
+using search::CCorrectDlg;
+
+// What the correction dialog showed when it opened.
+struct Seen {
+  QString caption;
+  int op = -1;
+  QString entry;
+};
+
+class CorrectionUiTest : public SearchUiTest {
+ protected:
+  void ShowAll(const QString& filter = QStringLiteral("全")) {
+    dialog_ = std::make_unique<search::CFindDlg>(*store_, QStringLiteral("-1,234,567.35"));
+    dialog_->show();
+    dialog_->filterList()->setCurrentIndex(dialog_->filterList()->findText(filter));
+    dialog_->OnFilterChange();
+    ClickButton(*dialog_, 1005);
+    ASSERT_TRUE(WaitForReport(view()));
+  }
+  search::ReportView& view() { return *dialog_->reportView(); }
+
+  // Answers each correction dialog in turn: notes what it showed, then sets
+  // the operator (an index, or -1 to leave it) and the entry and ends it with
+  // `answer`.
+  struct Answer {
+    int op;
+    QString entry;
+    int answer;
+  };
+  void AnswerWith(std::vector<Answer> answers) {
+    answers_ = std::move(answers);
+    platform::SetModalHook([this](QDialog& d) -> std::optional<int> {
+      auto* c = qobject_cast<CCorrectDlg*>(&d);
+      if (c == nullptr) return std::nullopt;
+      seen_.push_back({c->windowTitle(), c->operatorList()->currentIndex(), c->entry()});
+      if (seen_.size() > answers_.size()) return res::IDCANCEL;
+      const Answer& a = answers_[seen_.size() - 1];
+      if (a.op >= 0) c->operatorList()->setCurrentIndex(a.op);
+      c->entryField()->setText(a.entry);
+      return a.answer;
+    });
+  }
+
+  // A double-click on cell `cell` of the table's row `row`, as the page gets it.
+  void DoubleClick(int row, int cell) {
+    RunJs(view(), QStringLiteral("document.querySelectorAll('table.D tr')[%1].cells[%2]"
+                                 ".dispatchEvent(new MouseEvent('dblclick',{bubbles:true})); 0")
+                      .arg(row)
+                      .arg(cell));
+  }
+  QString TitleOnHover(int row, int cell) {
+    return RunJs(view(),
+                 QStringLiteral("var c = document.querySelectorAll('table.D tr')[%1].cells[%2];"
+                                "c.dispatchEvent(new MouseEvent('mouseover',{bubbles:true}));"
+                                "c.title")
+                     .arg(row)
+                     .arg(cell))
+        .toString();
+  }
+  std::vector<std::string> Totals() {
+    const store::Table t = store_->Query("SELECT re FROM MyData ORDER BY ID;");
+    return {t.cells.begin() + std::min<size_t>(t.cells.size(), 1), t.cells.end()};
+  }
+  std::string Document() {
+    const QByteArray d = view().document();
+    return std::string(d.constData(), static_cast<size_t>(d.size()));
+  }
+
+  std::unique_ptr<search::CFindDlg> dialog_;
+  std::vector<Answer> answers_;
+  std::vector<Seen> seen_;
+};
+
+TEST_F(CorrectionUiTest, DoubleClickedRowIsCorrectedAndTheReportShownAgain) {
+  RecordThreeSteps();
+  ShowAll();
+  const int shown = view().documentsShown();
+  AnswerWith({{-1, QStringLiteral("0.06"), res::IDOK}});
+  DoubleClick(1, 1);
+  ASSERT_TRUE(WaitUntil([&] { return view().documentsShown() > shown; }));
+  ASSERT_TRUE(WaitForReport(view()));
+  ASSERT_EQ(seen_.size(), 1u);
+  EXPECT_EQ(seen_[0].caption, QStringLiteral("改正第 1 步"));
+  EXPECT_EQ(seen_[0].op, 0);  // ＋
+  EXPECT_EQ(seen_[0].entry, QStringLiteral("0.05"));
+
+  EXPECT_EQ(Totals(), (std::vector<std::string>{"0.06", "0.18", "-1,234,567.32"}));
+  const std::string doc = Document();
+  EXPECT_NE(doc.find("<tr><td>1 +</td><td>0.06</td><td style='color:blue'>0.06"),
+            std::string::npos);
+  EXPECT_NE(doc.find("<tr><td>2 *</td><td>3</td><td>0.18"), std::string::npos);
+  // The last run was corrected: its new total is the final one, here and in
+  // the window once the dialog closes.
+  EXPECT_NE(doc.find("-1,234,567.32</td></tr></table>"), std::string::npos);
+  EXPECT_EQ(dialog_->finalResultText(), QStringLiteral("-1,234,567.32"));
+  int scale = 0;
+  std::string total;
+  ASSERT_TRUE(store_->TakeCorrectedTotal(&scale, &total));
+  EXPECT_EQ(total, "-1,234,567.32");
+  EXPECT_EQ(scale, 2);
+  EXPECT_FALSE(store_->TakeCorrectedTotal(&scale, &total));  // once only
+
+  // The entry before is a title on the corrected row's entry cell only.
+  EXPECT_EQ(TitleOnHover(1, 1), QStringLiteral("改正前：0.05"));
+  EXPECT_EQ(TitleOnHover(1, 2), QString());
+  EXPECT_EQ(TitleOnHover(2, 1), QString());
+  EXPECT_TRUE(boxes_.empty());
+}
+
+// Under the filter "-" only step 3 is listed: its row is the table's second,
+// and the final row the third, so neither a row's place nor the final row
+// may stand for an ID.
+TEST_F(CorrectionUiTest, OnlyDataRowsOpenTheDialogAndCancelChangesNothing) {
+  RecordThreeSteps();
+  ShowAll(QStringLiteral("-"));
+  const int shown = view().documentsShown();
+  AnswerWith({{-1, QStringLiteral("7"), res::IDCANCEL}});
+  const int rows = RunJs(view(), "document.querySelectorAll('table.D tr').length").toInt();
+  ASSERT_EQ(rows, 3);  // header, step 3, final row
+  DoubleClick(0, 1);
+  DoubleClick(rows - 1, 2);
+  DoubleClick(1, 0);  // the one that counts: the events arrive in order
+  ASSERT_TRUE(WaitUntil([&] { return !seen_.empty(); }));
+  // Any dialog for the other two would have come first.
+  ASSERT_EQ(seen_.size(), 1u);
+  EXPECT_EQ(seen_[0].caption, QStringLiteral("改正第 3 步"));
+  EXPECT_EQ(seen_[0].op, 1);                               // －
+  EXPECT_EQ(seen_[0].entry, QStringLiteral("1234567.5"));  // as it would be typed
+  EXPECT_EQ(Totals(), (std::vector<std::string>{"0.05", "0.15", "-1,234,567.35"}));
+  EXPECT_TRUE(store_->Corrections().empty());
+  EXPECT_EQ(view().documentsShown(), shown);
+}
+
+TEST_F(CorrectionUiTest, OperatorChangeOfTheLastStep) {
+  RecordThreeSteps();
+  ShowAll();
+  AnswerWith({{0, QStringLiteral("1234567.5"), res::IDOK}});
+  dialog_->CorrectRow(3);
+  ASSERT_TRUE(WaitForReport(view()));
+  EXPECT_EQ(Totals(), (std::vector<std::string>{"0.05", "0.15", "1,234,567.65"}));
+  const std::vector<store::CorrectionEntry> trail = store_->Corrections();
+  ASSERT_EQ(trail.size(), 1u);
+  EXPECT_EQ(trail[0].oldOp, '-');
+  EXPECT_EQ(trail[0].newOp, '+');
+  EXPECT_EQ(dialog_->finalResultText(), QStringLiteral("1,234,567.65"));
+}
+
+TEST_F(CorrectionUiTest, RefusedEntryShowsTheEngineMessageAndKeepsTheDialog) {
+  RecordThreeSteps();
+  ShowAll();
+  const int shown = view().documentsShown();
+  AnswerWith({{-1, QStringLiteral("1.2.3"), res::IDOK}, {-1, QStringLiteral("5-"), res::IDOK}});
+  dialog_->CorrectRow(2);
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[0], QStringLiteral("小数点太多，请检查！"));
+  EXPECT_EQ(boxes_[1], QStringLiteral("负号位置不正确，请检查！"));
+  // Opened again with what was typed, until left.
+  ASSERT_EQ(seen_.size(), 3u);
+  EXPECT_EQ(seen_[1].entry, QStringLiteral("1.2.3"));
+  EXPECT_EQ(Totals(), (std::vector<std::string>{"0.05", "0.15", "-1,234,567.35"}));
+  EXPECT_TRUE(store_->Corrections().empty());
+  EXPECT_EQ(view().documentsShown(), shown);
+  int scale = 0;
+  std::string total;
+  EXPECT_FALSE(store_->TakeCorrectedTotal(&scale, &total));
+}
+
+TEST_F(CorrectionUiTest, StepWhoseTotalDoesNotFollowIsRefusedWithOurText) {
+  store_->RecordStep(Row('+', "1", "1", "1.00"), 2);
+  store_->RecordStep(Row('+', "1", "1", "5.00"), 2);
+  ASSERT_EQ(store_->SaveLastTotal(2, "5.00"), store::Notice::kNone);
+  ShowAll();
+  AnswerWith({{-1, QStringLiteral("2"), res::IDOK}});
+  dialog_->CorrectRow(2);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0], search::kCorrectNoBase.arg(2));
+  EXPECT_EQ(seen_.size(), 1u);  // not opened again
+  EXPECT_EQ(Totals(), (std::vector<std::string>{"1.00", "5.00"}));
+}
+
+// The dialog itself, shown for real: its list, keys and buttons.
+TEST_F(CorrectionUiTest, DialogTakesNumberKeysEnterConfirmsEscLeaves) {
+  {
+    CCorrectDlg d(12, '*', QStringLiteral("1,000.5"));
+    d.show();
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("改正第 12 步"));
+    QStringList ops;
+    for (int i = 0; i < d.operatorList()->count(); ++i) ops << d.operatorList()->itemText(i);
+    EXPECT_EQ(ops, (QStringList{QStringLiteral("＋"), QStringLiteral("－"), QStringLiteral("×")}));
+    EXPECT_EQ(d.op(), '*');
+    EXPECT_EQ(d.entry(), QStringLiteral("1000.5"));
+    d.entryField()->clear();
+    // As in the entry field: the top-row point and minus never type; the
+    // keypad's point does, once, and its minus turns the sign.
+    QTest::keyClicks(d.entryField(), QStringLiteral("-12a,5.x"));
+    QTest::keyClick(d.entryField(), Qt::Key_Period, Qt::KeypadModifier);
+    QTest::keyClicks(d.entryField(), QStringLiteral("25"));
+    QTest::keyClick(d.entryField(), Qt::Key_Period, Qt::KeypadModifier);
+    QTest::keyClick(d.entryField(), Qt::Key_Minus, Qt::KeypadModifier);
+    EXPECT_EQ(d.entry(), QStringLiteral("-125.25"));
+    d.operatorList()->setCurrentIndex(1);
+    EXPECT_EQ(d.op(), '-');
+    QTest::keyClick(d.entryField(), Qt::Key_Return);
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(d.result(), res::IDOK);
+  }
+  {
+    CCorrectDlg d(1, '+', QStringLiteral("3"));
+    d.show();
+    QTest::keyClick(d.entryField(), Qt::Key_Escape);
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(d.result(), res::IDCANCEL);
+  }
+  {
+    CCorrectDlg d(1, '+', QStringLiteral("3"));
+    d.show();
+    ClickButton(d, res::IDCANCEL);
+    EXPECT_EQ(d.result(), res::IDCANCEL);
+    CCorrectDlg e(1, '+', QStringLiteral("3"));
+    e.show();
+    ClickButton(e, res::IDOK);
+    EXPECT_EQ(e.result(), res::IDOK);
+  }
+}
+
+}  // namespace
+}  // namespace zantor::searchui
