@@ -289,7 +289,7 @@ void CCalcDlg::OpenSearch() {
   std::string total;
   if (store_->TakeCorrectedTotal(&accScale, &total)) {
     engine::RestoreAccumulator(state_, accScale, total);
-    SetDlgItemText(1001, QString::fromStdString(total));
+    SetDlgItemText(res::kResultField, QString::fromStdString(total));
     UpdateData(true);
   }
   FocusEntryField();

@@ -34,9 +34,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/platform/desktop.h"
 #include "engine/calc_state.h"
 #include "engine/step.h"
+#include "platform/desktop.h"
 #include "search/correct_dialog.h"
 #include "search/export_text.h"
 #include "search/find_dialog.h"

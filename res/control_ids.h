@@ -42,6 +42,10 @@ inline constexpr int kAscendingButton = 1007;
 inline constexpr int kExportDataButton = 1010;
 inline constexpr int kLeaveButton = 1012;
 
+// The dialog that corrects a past step.
+inline constexpr int kCorrectEntryField = 1000;
+inline constexpr int kCorrectOperatorList = 1009;
+
 // The main window's menu, and the window menu's About entry.
 inline constexpr int kHelpCommand = 32779;
 inline constexpr int kCalculatorCommand = 32780;

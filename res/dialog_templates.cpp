@@ -55,9 +55,10 @@ constexpr std::array kStartModeControls{
 // The caption names the step ("改正第 N 步"): set when the dialog opens.
 constexpr std::array kCorrectControls{
     ControlTemplate{-1, C::kStatic, "运算符", 5, 7, 25, 8, kNoStyle},
-    ControlTemplate{1009, C::kComboBox, "＋\n－\n×", 32, 5, 25, 60, kVerticalScroll | kTabStop},
+    ControlTemplate{kCorrectOperatorList, C::kComboBox, "＋\n－\n×", 32, 5, 25, 60,
+                    kVerticalScroll | kTabStop},
     ControlTemplate{-1, C::kStatic, "数据", 5, 25, 25, 8, kNoStyle},
-    ControlTemplate{1000, C::kEdit, "", 32, 23, 110, 14,
+    ControlTemplate{kCorrectEntryField, C::kEdit, "", 32, 23, 110, 14,
                     kBorder | kRightAlign | kAutoHScroll | kTabStop},
     ControlTemplate{IDOK, C::kDefPushButton, "确定", 62, 45, 37, 14, kTabStop},
     ControlTemplate{IDCANCEL, C::kPushButton, "取消", 105, 45, 37, 14, kTabStop},

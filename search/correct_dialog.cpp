@@ -3,11 +3,11 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "app/platform/desktop.h"
-#include "app/platform/numlock.h"
 #include "input/key_filter.h"
 #include "input/number_field_filter.h"
 #include "input/paste.h"
+#include "platform/desktop.h"
+#include "platform/numlock.h"
 
 namespace zantor::search {
 namespace {
@@ -68,7 +68,9 @@ char CCorrectDlg::op() const {
 }
 
 QString CCorrectDlg::entry() const { return entryField()->text(); }
-QComboBox* CCorrectDlg::operatorList() const { return ItemAs<QComboBox>(1009); }
-QLineEdit* CCorrectDlg::entryField() const { return ItemAs<QLineEdit>(1000); }
+QComboBox* CCorrectDlg::operatorList() const {
+  return ItemAs<QComboBox>(res::kCorrectOperatorList);
+}
+QLineEdit* CCorrectDlg::entryField() const { return ItemAs<QLineEdit>(res::kCorrectEntryField); }
 
 }  // namespace zantor::search

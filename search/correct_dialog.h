@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "app/platform/template_dialog.h"
+#include "platform/template_dialog.h"
 
 class QComboBox;
 class QLineEdit;

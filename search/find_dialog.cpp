@@ -13,9 +13,9 @@
 #include <span>
 #include <string_view>
 
+#include "engine/messages.h"
 #include "platform/desktop.h"
 #include "platform/opacity.h"
-#include "engine/messages.h"
 #include "search/correct_dialog.h"
 #include "search/export_text.h"
 #include "search/query.h"

@@ -81,7 +81,7 @@ TEST_F(SearchHandOverTest, CorrectedLastRunGivesTheWindowItsTotal) {
     store.BeginTransaction();  // what the search dialog does on closing
     return true;
   });
-  Click(1004);
+  Click(res::kFindButton);
   ASSERT_EQ(outcome.status, store::CorrectionStatus::kDone);
   EXPECT_TRUE(outcome.totalChanged);
   EXPECT_EQ(Result(*d_), QString::fromStdString(outcome.total));
@@ -104,7 +104,7 @@ TEST_F(SearchHandOverTest, CorrectedLastRunGivesTheWindowItsTotal) {
     store.BeginTransaction();
     return true;
   });
-  Click(1004);
+  Click(res::kFindButton);
   ASSERT_EQ(outcome.status, store::CorrectionStatus::kDone);
   EXPECT_FALSE(outcome.totalChanged);
   EXPECT_EQ(Result(*d_), QStringLiteral("2"));

@@ -26,7 +26,7 @@ class CorrectionUiTest : public SearchUiTest {
     dialog_->show();
     dialog_->filterList()->setCurrentIndex(dialog_->filterList()->findText(filter));
     dialog_->OnFilterChange();
-    ClickButton(*dialog_, 1005);
+    ClickButton(*dialog_, res::kUnsortedButton);
     ASSERT_TRUE(WaitForReport(view()));
   }
   search::ReportView& view() { return *dialog_->reportView(); }
