@@ -27,7 +27,7 @@ echo "Depends: $depends"
 for need in fonts-wqy-microhei libqt6widgets6 libqt6webenginewidgets6 libsqlite3-0 libc6; do
   [[ ",$depends" == *[,\ ]$need[\ ,]* || ",$depends" == *[,\ ]$need ]] || fail "Depends lacks $need"
 done
-field Description | grep -q '加法机' || fail "no Chinese description"
+[[ "$(field Description)" == *加法机* ]] || fail "no Chinese description"
 
 root=$scratch/root
 dpkg-deb -x "$deb" "$root"
