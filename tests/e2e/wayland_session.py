@@ -38,21 +38,8 @@ class WestonSession(z.Session):
             m = re.search(r"xserver listening on display (:\d+)", self.weston_text())
             return m.group(1) if m else None
         self.display = z.wait_until("weston's Xwayland", listening, 20)
-        self.env = dict(os.environ)
-        for k in ("QT_QPA_PLATFORM", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS"):
-            self.env.pop(k, None)
-        self.env.update({
-            "DISPLAY": self.display,
-            "WAYLAND_DISPLAY": self.wayland_socket,
-            "XDG_SESSION_TYPE": "wayland",
-            "HOME": self.home,
-            "XDG_RUNTIME_DIR": self.runtime,
-            "XDG_DATA_HOME": self.data_home,
-            "XDG_CONFIG_HOME": os.path.join(self.home, ".config"),
-            "XDG_CACHE_HOME": os.path.join(self.home, ".cache"),
-            "QTWEBENGINE_DISABLE_SANDBOX": "1",
-            "LANG": "C.UTF-8",
-        })
+        self.env = self.program_env(WAYLAND_DISPLAY=self.wayland_socket,
+                                    XDG_SESSION_TYPE="wayland")
         # Xwayland starts at its first client.
         self.x = z.wait_until("a connection to Xwayland", self.connect, 20)
         return self.display

@@ -99,10 +99,18 @@ class Session:
         os.close(read_fd)
         check(number.strip().isdigit(), "Xvfb did not report a display number")
         self.display = ":" + number.decode().strip()
-        self.env = dict(os.environ)
+        self.env = self.program_env()
+        self.x = xdisplay.Display(self.display)
+        return self.display
+
+    def program_env(self, **extra):
+        """The program's environment: this session's display, home and
+        runtime folders, nothing of the desktop the tests themselves run in,
+        and then `extra`."""
+        env = dict(os.environ)
         for k in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "XAUTHORITY", "DBUS_SESSION_BUS_ADDRESS"):
-            self.env.pop(k, None)
-        self.env.update({
+            env.pop(k, None)
+        env.update({
             "DISPLAY": self.display,
             "HOME": self.home,
             "XDG_RUNTIME_DIR": self.runtime,
@@ -112,8 +120,8 @@ class Session:
             "QTWEBENGINE_DISABLE_SANDBOX": "1",
             "LANG": "C.UTF-8",
         })
-        self.x = xdisplay.Display(self.display)
-        return self.display
+        env.update(extra)
+        return env
 
     # ---- processes ----------------------------------------------------
     def launch(self):
