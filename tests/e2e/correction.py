@@ -9,13 +9,6 @@ from decimal import Decimal
 import zantor_e2e as z
 from zantor_e2e import check
 
-# The search window's layout in dialog units (199 x 200).
-FILTER_LIST = (15, 166)
-SORT_NONE = (77.5, 187)
-LEAVE = (180, 187)
-BROWSER = (5, 0, 190, 150)
-CELL_BORDER = (0xA9, 0xB3, 0xCD)
-
 
 def value(total):
     return Decimal(total.replace(",", ""))
@@ -42,36 +35,23 @@ def scenario(s):
     rows = s.wait_steps(3)
     check([r[4] for r in rows] == ["12.34", "12.29", "24.58"], "steps: %r" % rows)
 
-    s.key("f")
-    search = s.wait_window(z.SEARCH, pid=proc.pid, timeout=30)
-    _, _, width, height = s.geometry(search)
-
-    def at(point):
-        return point[0] * width / 199, point[1] * height / 200
-
-    bx, by = BROWSER[0] * width / 199, BROWSER[1] * height / 200
-    bw, bh = BROWSER[2] * width / 199, BROWSER[3] * height / 200
+    window = z.SearchWindow(s, proc)
+    search = window.wid
+    bx, by, bw, bh = window.browser
 
     def border_lines():
         """The y of each run of cell-border pixels down the browser's middle."""
         column = s.pixels(search, bx + bw / 2, by, 1, bh)
         lines, previous = [], False
         for y, rgb in enumerate(column):
-            hit = rgb == CELL_BORDER
+            hit = rgb == z.CELL_BORDER
             if hit and not previous:
                 lines.append(y)
             previous = hit
         return lines
 
-    before = set(s.popups())
-    s.click(search, *at(FILTER_LIST))
-    z.wait_until("the filter list to open", lambda: set(s.popups()) - before, 10)
-    s.key("End", "Return")
-    z.wait_until("the filter list to close", lambda: not (set(s.popups()) - before), 10)
-    s.click(search, *at(SORT_NONE))
     # Header, three rows and the final row: a top and a bottom border each.
-    lines = z.wait_until("the report in the browser",
-                         lambda: (lambda l: l if len(l) >= 10 else None)(border_lines()), 20)
+    lines = window.show_report(lambda: (lambda l: l if len(l) >= 10 else None)(border_lines()))
     # Row 1 is the second row of cells: between its top and bottom borders.
     y = by + (lines[2] + lines[3]) / 2
     rc, _ = s.xdo("mousemove", "--window", search, int(bx + bw / 2), int(y),
@@ -98,7 +78,7 @@ def scenario(s):
     z.wait_until("the report shown again",
                  lambda: (lambda l: l if len(l) >= 10 else None)(border_lines()), 20)
 
-    s.click(search, *at(LEAVE))
+    window.click(z.LEAVE)
     s.wait_gone(search)
     # The window shows the new total, from its own painting.
     z.wait_until("the new total in the result field",

@@ -10,11 +10,6 @@ import zantor_e2e as z
 from zantor_e2e import X, check
 
 SCREEN_WIDTH = 2560
-# The search window in dialog units (199 x 200), as in search_export.py.
-FILTER_LIST = (15, 166)
-SORT_NONE = (77.5, 187)
-BROWSER = (5, 0, 190, 150)
-CELL_BORDER = (0xA9, 0xB3, 0xCD)
 
 
 class HiDpiSession(z.Session):
@@ -42,9 +37,9 @@ def row_pitch(s, search, browser):
     lines = []
     for row in range(height):
         line = pixels[row * width:(row + 1) * width]
-        if line.count(CELL_BORDER) > width // 4 and (not lines or lines[-1][-1] != row - 1):
+        if line.count(z.CELL_BORDER) > width // 4 and (not lines or lines[-1][-1] != row - 1):
             lines.append([row])
-        elif line.count(CELL_BORDER) > width // 4:
+        elif line.count(z.CELL_BORDER) > width // 4:
             lines[-1].append(row)
     tops = [group[0] for group in lines]
     check(len(tops) >= 3, "no table in the report: border rows %r" % lines)
@@ -64,25 +59,12 @@ def measure(s, scale):
     s.wait_steps(3)
     seen = {"main": s.geometry(main), "icons": icons(s, main)}
 
-    s.key("f")
-    search = s.wait_window(z.SEARCH, pid=proc.pid, timeout=30)
-    seen["search"] = s.geometry(search)
-    _, _, width, height = seen["search"]
-
-    def at(point):
-        return point[0] * width / 199, point[1] * height / 200
-
-    browser = (BROWSER[0] * width / 199, BROWSER[1] * height / 200,
-               BROWSER[2] * width / 199, BROWSER[3] * height / 200)
-    before = set(s.popups())
-    s.click(search, *at(FILTER_LIST))
-    z.wait_until("the filter list to open", lambda: set(s.popups()) - before, 10)
-    s.key("End", "Return")
-    z.wait_until("the filter list to close", lambda: not (set(s.popups()) - before), 10)
-    s.click(search, *at(SORT_NONE))
-    z.wait_until("the report in the browser",
-                 lambda: s.pixels(search, *browser).count(CELL_BORDER) > 0, 20)
-    seen["pitch"] = z.wait_until("the report's rows", lambda: row_pitch(s, search, browser), 5)
+    window = z.SearchWindow(s, proc)
+    search = window.wid
+    seen["search"] = window.geometry
+    window.show_report()
+    seen["pitch"] = z.wait_until("the report's rows",
+                                 lambda: row_pitch(s, search, window.browser), 5)
 
     s.send_close(search)
     s.wait_gone(search)

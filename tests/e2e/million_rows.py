@@ -12,12 +12,6 @@ from zantor_e2e import check, X, xdisplay
 
 ROWS = 1000000
 
-# The search window's layout in dialog units (199 x 200).
-FILTER_LIST = (15, 166)
-SORT_NONE = (77.5, 187)
-BROWSER = (5, 0, 190, 150)
-CELL_BORDER = (0xA9, 0xB3, 0xCD)
-
 
 def make_history(s):
     """1,000,000 additions and subtractions of fast-mode amounts."""
@@ -78,29 +72,16 @@ def scenario(s):
     main = s.wait_window(z.MAIN, pid=proc.pid)
     s.focus(main)
 
-    s.key("f")
-    search = s.wait_window(z.SEARCH, pid=proc.pid, timeout=30)
-    _, _, width, height = s.geometry(search)
-
-    def at(point):
-        return point[0] * width / 199, point[1] * height / 200
-
-    bx, by = BROWSER[0] * width / 199, BROWSER[1] * height / 200
-    bw, bh = int(BROWSER[2] * width / 199), int(BROWSER[3] * height / 200)
+    window = z.SearchWindow(s, proc)
+    search = window.wid
+    bx, by, bw, bh = window.browser
+    bw, bh = int(bw), int(bh)
 
     def browser_pixels():
         return s.pixels(search, bx, by, bw, bh)
 
-    before = set(s.popups())
-    s.click(search, *at(FILTER_LIST))
-    z.wait_until("the filter list to open", lambda: set(s.popups()) - before, 10)
-    s.key("End", "Return")
-    z.wait_until("the filter list to close", lambda: not (set(s.popups()) - before), 10)
-    clicked = time.monotonic()
-    s.click(search, *at(SORT_NONE))
-    z.wait_until("the report in the browser",
-                 lambda: browser_pixels().count(CELL_BORDER) > 0, 60)
-    shown = time.monotonic() - clicked
+    window.show_report(lambda: browser_pixels().count(z.CELL_BORDER) > 0, 60)
+    shown = time.monotonic() - window.sort_clicked
 
     def red_total():
         """Where the red total stands (its right end), if in sight."""

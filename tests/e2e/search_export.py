@@ -7,15 +7,6 @@ import os
 import zantor_e2e as z
 from zantor_e2e import check
 
-# The search window's layout in dialog units (199 x 200): centres of the
-# controls clicked here.
-FILTER_LIST = (15, 166)
-SORT_NONE = (77.5, 187)
-EXPORT = (148.5, 187)
-LEAVE = (180, 187)
-BROWSER = (5, 0, 190, 150)
-CELL_BORDER = (0xA9, 0xB3, 0xCD)
-
 # The three steps below, exported: GBK, CR LF, no line end after the total.
 EXPECTED_CSV = (
     b"\xd0\xf2\xba\xc5,\xb2\xd9\xd7\xf7,\xca\xfd\xbe\xdd,"  # 序号,操作,数据,
@@ -51,8 +42,8 @@ def scenario(s):
     s.key("Return")
     s.wait_steps(3)
 
-    s.key("f")
-    search = s.wait_window(z.SEARCH, pid=proc.pid, timeout=30)
+    window = z.SearchWindow(s, proc)
+    search = window.wid
     # Modal over the calculator and kept above it: the desktop is told whose
     # child the search window is.
     check(s.transient_for(search) == int(main),
@@ -60,36 +51,15 @@ def scenario(s):
           % (s.transient_for(search), main))
     check("_NET_WM_STATE_MODAL" in s.atoms(search, "_NET_WM_STATE"),
           "the search window is not modal: %r" % s.atoms(search, "_NET_WM_STATE"))
-    _, _, width, height = s.geometry(search)
-
-    def at(point):
-        return point[0] * width / 199, point[1] * height / 200
-
-    browser = (BROWSER[0] * width / 199, BROWSER[1] * height / 200,
-               BROWSER[2] * width / 199, BROWSER[3] * height / 200)
-
-    def report_shown():
-        return s.pixels(search, *browser).count(CELL_BORDER) > 0
-
-    check(not report_shown(), "the report shows before any sort button was pressed")
-
-    # The filter list: a click opens it, End and Return take its last entry, 全.
-    # Keys sent before the list is open would go to the closed box, and the
-    # list opening late would then eat the click on the sort button.
-    before = set(s.popups())
-    s.click(search, *at(FILTER_LIST))
-    z.wait_until("the filter list to open", lambda: set(s.popups()) - before, 10)
-    s.key("End", "Return")
-    z.wait_until("the filter list to close", lambda: not (set(s.popups()) - before), 10)
-    s.click(search, *at(SORT_NONE))
-    z.wait_until("the report in the browser", report_shown, 20)
+    check(not window.report_shown(), "the report shows before any sort button was pressed")
+    window.show_report()
 
     export_dir = os.path.join(s.root, "export")
     os.mkdir(export_dir)
 
     def export(typed, written_as):
         """导出数据, type a full path into the save dialog, Enter; the file's bytes."""
-        s.click(search, *at(EXPORT))
+        window.click(z.EXPORT)
 
         def save_dialog():
             rc, out = s.xdo("search", "--onlyvisible", "--all", "--pid", proc.pid, "--name", ".")
@@ -116,7 +86,7 @@ def scenario(s):
           "history.html holds\n%r\nexpected\n%r" % (written, EXPECTED_HTML))
     check(s.opacity(search) == 200, "search window alpha: %r" % s.opacity(search))
 
-    s.click(search, *at(LEAVE))
+    window.click(z.LEAVE)
     s.wait_gone(search)
 
     # Back in the calculator, the history goes on.

@@ -5,14 +5,6 @@ goes on afterwards."""
 import zantor_e2e as z
 from zantor_e2e import check
 
-# The search window's layout in dialog units (199 x 200): centres of the
-# controls clicked here, and the browser's area.
-FILTER_LIST = (15, 166)
-SORT_NONE = (77.5, 187)
-LEAVE = (180, 187)
-BROWSER = (5, 0, 190, 150)
-CELL_BORDER = (0xA9, 0xB3, 0xCD)
-
 
 def scenario(s):
     # The toolkit then has no way to make a GL context on this display.
@@ -22,26 +14,11 @@ def scenario(s):
     s.key("Return")
     s.wait_steps(1)
 
-    s.key("f")
-    search = s.wait_window(z.SEARCH, pid=proc.pid, timeout=30)
-    _, _, width, height = s.geometry(search)
+    window = z.SearchWindow(s, proc)
+    window.show_report()
 
-    def at(point):
-        return point[0] * width / 199, point[1] * height / 200
-
-    browser = (BROWSER[0] * width / 199, BROWSER[1] * height / 200,
-               BROWSER[2] * width / 199, BROWSER[3] * height / 200)
-    before = set(s.popups())
-    s.click(search, *at(FILTER_LIST))
-    z.wait_until("the filter list to open", lambda: set(s.popups()) - before, 10)
-    s.key("End", "Return")
-    z.wait_until("the filter list to close", lambda: not (set(s.popups()) - before), 10)
-    s.click(search, *at(SORT_NONE))
-    z.wait_until("the report in the browser",
-                 lambda: s.pixels(search, *browser).count(CELL_BORDER) > 0, 20)
-
-    s.click(search, *at(LEAVE))
-    s.wait_gone(search)
+    window.click(z.LEAVE)
+    s.wait_gone(window.wid)
     s.focus(main)
     s.type("5")
     s.key("Return")

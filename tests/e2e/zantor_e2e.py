@@ -30,6 +30,15 @@ MAIN = "Zantor"
 SEARCH = "查  找"
 BOX = "zantor"  # message boxes carry the executable's name
 
+# The search window's layout in dialog units (199 x 200): centres of the
+# controls the tests click, and the browser's area (x, y, width, height).
+FILTER_LIST = (15, 166)
+SORT_NONE = (77.5, 187)
+EXPORT = (148.5, 187)
+LEAVE = (180, 187)
+BROWSER = (5, 0, 190, 150)
+CELL_BORDER = (0xA9, 0xB3, 0xCD)  # the report table's cell borders
+
 
 class Failure(AssertionError):
     pass
@@ -351,6 +360,48 @@ class Session:
         self.send_close(main)
         rc = self.wait_exit(proc)
         check(rc == 0, "zantor ended with status %r after the close box" % rc)
+
+
+class SearchWindow:
+    """The search window, opened with F from the focused main window: its
+    dialog-unit layout scaled to the size it came up at, and the way to its
+    report."""
+
+    def __init__(self, session, proc, timeout=30):
+        self.s = session
+        session.key("f")
+        self.wid = session.wait_window(SEARCH, pid=proc.pid, timeout=timeout)
+        self.geometry = session.geometry(self.wid)
+        _, _, self.width, self.height = self.geometry
+        self.browser = self.at(BROWSER[:2]) + self.at(BROWSER[2:])
+        self.sort_clicked = None
+
+    def at(self, point):
+        """A point in dialog units, in the window's pixels."""
+        return point[0] * self.width / 199, point[1] * self.height / 200
+
+    def click(self, point):
+        self.s.click(self.wid, *self.at(point))
+
+    def report_shown(self):
+        """Whether any of the report's cell borders shows in the browser."""
+        return self.s.pixels(self.wid, *self.browser).count(CELL_BORDER) > 0
+
+    def show_report(self, shown=None, timeout=20):
+        """Takes 全 in the filter list and clicks 不排序; waits until shown()
+        (by default report_shown) gives something true, and returns it. The
+        click's time is kept in sort_clicked."""
+        # A click opens the list, End and Return take its last entry, 全.
+        # Keys sent before the list is open would go to the closed box, and
+        # the list opening late would then eat the click on the sort button.
+        before = set(self.s.popups())
+        self.click(FILTER_LIST)
+        wait_until("the filter list to open", lambda: set(self.s.popups()) - before, 10)
+        self.s.key("End", "Return")
+        wait_until("the filter list to close", lambda: not (set(self.s.popups()) - before), 10)
+        self.sort_clicked = time.monotonic()
+        self.click(SORT_NONE)
+        return wait_until("the report in the browser", shown or self.report_shown, timeout)
 
 
 def run(name, body):
