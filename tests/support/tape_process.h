@@ -2,8 +2,10 @@
 // what it stored, for the engine, tape and fault tests.
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/store/store_test_util.h"
 #include "tests/support/history_file.h"
 
 namespace zantor::testsupport {
@@ -33,6 +36,36 @@ inline pid_t SpawnTape(const std::string& tool, const std::vector<std::string>& 
   argv.push_back(nullptr);
   ::execv(argv[0], argv.data());
   ::_exit(127);
+}
+
+struct TapeRun {
+  int status = -1;  // the exit status, -1 when a signal ended it
+  std::string out;
+  std::string err;
+};
+
+// Runs `tool` with `args` to its end, `input` on its standard input. Its
+// input and output pass through in.txt, out.txt and err.txt in `folder`.
+inline TapeRun RunTape(const std::string& tool, const std::string& folder,
+                       const std::vector<std::string>& args, const std::string& input) {
+  const std::string inPath = folder + "/in.txt";
+  const std::string outPath = folder + "/out.txt";
+  const std::string errPath = folder + "/err.txt";
+  zantor::testing::WriteFile(inPath, input);
+  const int in = ::open(inPath.c_str(), O_RDONLY);
+  const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const pid_t pid = SpawnTape(tool, args, in, out, err);
+  ::close(in);
+  ::close(out);
+  ::close(err);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  TapeRun r;
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  r.out = zantor::testing::ReadFile(outPath);
+  r.err = zantor::testing::ReadFile(errPath);
+  return r;
 }
 
 // fdata is stored as a REAL and printed as typed: compare them as numbers.

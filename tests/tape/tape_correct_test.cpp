@@ -15,54 +15,25 @@
 #include <vector>
 
 #include "tests/store/store_test_util.h"
+#include "tests/support/tape_process.h"
 
 namespace zantor::tape {
 namespace {
 
+using testsupport::Rows;
+using testsupport::TapeRun;
 using zantor::testing::Peek;
 using zantor::testing::ReadFile;
 using zantor::testing::TempDir;
 using zantor::testing::WriteFile;
-using Rows = std::vector<std::vector<std::string>>;
-
-struct TapeRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
 
 pid_t Spawn(const std::vector<std::string>& args, int in, int out, int err) {
-  const pid_t pid = ::fork();
-  if (pid != 0) return pid;
-  ::dup2(in, 0);
-  ::dup2(out, 1);
-  ::dup2(err, 2);
-  std::vector<std::string> copy = args;
-  copy.insert(copy.begin(), ZANTOR_TAPE_PATH);
-  std::vector<char*> argv;
-  for (auto& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  ::execv(argv[0], argv.data());
-  ::_exit(127);
+  return testsupport::SpawnTape(ZANTOR_TAPE_PATH, args, in, out, err);
 }
 
 TapeRun Tape(const TempDir& dir, const std::vector<std::string>& args,
              const std::string& input = "") {
-  WriteFile(dir / "in.txt", input);
-  const int in = ::open((dir / "in.txt").c_str(), O_RDONLY);
-  const int out = ::open((dir / "out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  const int err = ::open((dir / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  const pid_t pid = Spawn(args, in, out, err);
-  ::close(in);
-  ::close(out);
-  ::close(err);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  TapeRun r;
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = ReadFile(dir / "out.txt");
-  r.err = ReadFile(dir / "err.txt");
-  return r;
+  return testsupport::RunTape(ZANTOR_TAPE_PATH, dir.path(), args, input);
 }
 
 // Lines [from, from + count) of `text`, each with its line feed.

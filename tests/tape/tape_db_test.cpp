@@ -31,32 +31,14 @@ using zantor::testing::ReadFile;
 using zantor::testing::TempDir;
 using zantor::testing::WriteFile;
 
-struct TapeRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using testsupport::TapeRun;
 
 pid_t Spawn(const std::vector<std::string>& args, int in, int out, int err) {
   return testsupport::SpawnTape(ZANTOR_TAPE_PATH, args, in, out, err);
 }
 
 TapeRun Tape(const TempDir& dir, const std::vector<std::string>& args, const std::string& input) {
-  WriteFile(dir / "in.txt", input);
-  const int in = ::open((dir / "in.txt").c_str(), O_RDONLY);
-  const int out = ::open((dir / "out.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  const int err = ::open((dir / "err.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  const pid_t pid = Spawn(args, in, out, err);
-  ::close(in);
-  ::close(out);
-  ::close(err);
-  TapeRun r;
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  r.out = ReadFile(dir / "out.txt");
-  r.err = ReadFile(dir / "err.txt");
-  return r;
+  return testsupport::RunTape(ZANTOR_TAPE_PATH, dir.path(), args, input);
 }
 
 // The rows printed on standard output (steps only, not "!" messages).
