@@ -9,12 +9,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <random>
 #include <string>
 
-#include "engine/calc_state.h"
-#include "engine/step.h"
+#include "bench/bench_history.h"
 #include "store/correction.h"
 #include "store/history_store.h"
 
@@ -26,37 +24,10 @@ using zantor::store::Notice;
 
 constexpr long long kRows = 1000000;
 
-struct MadeFile {
-  std::string path;
-  ~MadeFile() {
-    if (!path.empty()) {
-      std::error_code ec;
-      std::filesystem::remove_all(std::filesystem::path(path).parent_path(), ec);
-    }
-  }
-};
-
-// Fast-mode amounts, mostly added: totals of nine to ten digits.
 const std::string& BenchFile() {
-  static MadeFile made;
+  static zantor::bench::MadeFile made;
   static const std::string path = [] {
-    const char* base = std::getenv("TMPDIR");
-    std::string dir = std::string(base != nullptr && base[0] == '/' ? base : "/tmp") +
-                      "/zantor-correct-bench-XXXXXX";
-    if (::mkdtemp(dir.data()) == nullptr) std::abort();
-    made.path = zantor::store::DatabasePath(dir);
-    HistoryStore store(made.path);
-    if (store.OpenHistoryDatabase() != Notice::kNone) std::abort();
-    zantor::engine::CalcState state;
-    std::string last;
-    for (long long i = 0; i < kRows; ++i) {
-      state.pendingOp = i % 5 == 4 ? '-' : '+';
-      const auto r = zantor::engine::EvaluateStep(state, std::to_string((i * 7919) % 100000));
-      store.AppendStep(r.row);
-      last = r.row.re;
-      if (i % 10000 == 9999) store.RecordTotal(state.accScale, last);
-    }
-    store.SaveLastTotal(state.accScale, last);
+    made.path = zantor::bench::MakeHistoryFile("zantor-correct-bench", kRows);
     return made.path;
   }();
   return path;

@@ -11,9 +11,9 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
+#include "bench/bench_history.h"
 #include "engine/calc_state.h"
 #include "engine/step.h"
 #include "store/history_store.h"
@@ -23,45 +23,13 @@ namespace {
 using zantor::store::HistoryStore;
 using zantor::store::Notice;
 
-std::string MakeMillionRowFile() {
-  const char* base = std::getenv("TMPDIR");
-  std::string dir =
-      std::string(base != nullptr && base[0] == '/' ? base : "/tmp") + "/zantor-keep-bench-XXXXXX";
-  if (::mkdtemp(dir.data()) == nullptr) std::abort();
-  const std::string path = zantor::store::DatabasePath(dir);
-  HistoryStore store(path);
-  if (store.OpenHistoryDatabase() != Notice::kNone) std::abort();
-  zantor::engine::CalcState state;
-  std::string last = "0.00";
-  for (long i = 0; i < 1000000; ++i) {
-    state.pendingOp = i % 5 == 4 ? '-' : '+';
-    const auto r = zantor::engine::EvaluateStep(state, std::to_string((i * 7919) % 100000));
-    store.AppendStep(r.row);
-    last = r.row.re;
-    if (i % 10000 == 9999) store.RecordTotal(state.accScale, last);
-  }
-  store.SaveLastTotal(state.accScale, last);
-  return path;
-}
-
-// Removes the directory of a file made here when the program ends.
-struct MadeFile {
-  std::string path;
-  ~MadeFile() {
-    if (!path.empty()) {
-      std::error_code ec;
-      std::filesystem::remove_all(std::filesystem::path(path).parent_path(), ec);
-    }
-  }
-};
-
 const std::string& BenchFile() {
-  static MadeFile made;
+  static zantor::bench::MadeFile made;
   static const std::string path = [] {
     if (const char* env = std::getenv("ZANTOR_BENCH_DB"); env != nullptr && env[0] != '\0') {
       return std::string(env);
     }
-    made.path = MakeMillionRowFile();
+    made.path = zantor::bench::MakeHistoryFile("zantor-keep-bench", 1000000);
     return made.path;
   }();
   return path;
