@@ -267,11 +267,7 @@ TEST(Correction, TrailAndAFileThatHoldsItStaysAHistory) {
 
   // The history tables keep their exact shape.
   Peek peek(path);
-  EXPECT_EQ(peek.Scalar("SELECT sql FROM sqlite_master WHERE name='MyData';"),
-            "CREATE TABLE MyData(ID INTEGER PRIMARY KEY,oP CHAR(1),fdata REAL,mdata VARCHAR(55),re "
-            "TEXT)");
-  EXPECT_EQ(peek.Scalar("SELECT sql FROM sqlite_master WHERE name='resul';"),
-            "CREATE TABLE resul(pos INTEGER,resu TEXT)");
+  testing::ExpectHistoryTableShapes(peek);
 
   // The keep start and the open accept it, and steps go on from the new total.
   HistoryStore store(path);

@@ -72,11 +72,7 @@ TEST(HistoryStore, FirstRunWithoutFile) {
   EXPECT_TRUE(Exists(path));
   EXPECT_EQ(TableNames(path), (std::vector<std::string>{"MyData", "liveTotal", "resul"}));
   Peek peek(path);
-  EXPECT_EQ(peek.Scalar("SELECT sql FROM sqlite_master WHERE name='MyData';"),
-            "CREATE TABLE MyData(ID INTEGER PRIMARY KEY,oP CHAR(1),fdata REAL,mdata VARCHAR(55),re "
-            "TEXT)");
-  EXPECT_EQ(peek.Scalar("SELECT sql FROM sqlite_master WHERE name='resul';"),
-            "CREATE TABLE resul(pos INTEGER,resu TEXT)");
+  testing::ExpectHistoryTableShapes(peek);
   EXPECT_EQ(peek.Scalar("PRAGMA journal_mode;"), "wal");
   EXPECT_EQ(peek.Count("MyData"), 0);
   EXPECT_EQ(peek.Count("resul"), 0);

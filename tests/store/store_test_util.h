@@ -2,6 +2,7 @@
 // and a plain SQLite connection for looking at what the store wrote.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -106,5 +107,14 @@ class Peek {
  private:
   sqlite3* db_ = nullptr;
 };
+
+// MyData and resul, each in its exact shape, column names and types included.
+inline void ExpectHistoryTableShapes(const Peek& peek) {
+  EXPECT_EQ(peek.Scalar("SELECT sql FROM sqlite_master WHERE name='MyData';"),
+            "CREATE TABLE MyData(ID INTEGER PRIMARY KEY,oP CHAR(1),fdata REAL,mdata VARCHAR(55),re "
+            "TEXT)");
+  EXPECT_EQ(peek.Scalar("SELECT sql FROM sqlite_master WHERE name='resul';"),
+            "CREATE TABLE resul(pos INTEGER,resu TEXT)");
+}
 
 }  // namespace zantor::testing
