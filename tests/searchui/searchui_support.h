@@ -65,12 +65,7 @@ class BeginCounter {
 };
 
 inline engine::HistoryRow Row(char op, const char* fdata, const char* mdata, const char* re) {
-  engine::HistoryRow r;
-  r.oP = op;
-  r.fdata = fdata;
-  r.mdata = mdata;
-  r.re = re;
-  return r;
+  return engine::HistoryRow{op, fdata, mdata, re};
 }
 
 using testsupport::Gbk;

@@ -13,12 +13,7 @@ namespace {
 using zantor::testing::TempDir;
 
 engine::HistoryRow Step(char op, const char* entry, const char* total) {
-  engine::HistoryRow r;
-  r.oP = op;
-  r.fdata = entry;
-  r.mdata = entry;
-  r.re = total;
-  return r;
+  return engine::HistoryRow{op, entry, entry, total};
 }
 
 std::vector<std::string> Collect(HistoryStore& store, const std::string& sql, bool* ok,
