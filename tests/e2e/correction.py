@@ -25,14 +25,7 @@ def scenario(s):
     shown_log = os.path.join(s.root, "shown.txt")
     s.env["ZANTOR_SHOWN_LOG"] = shown_log
     proc, main = s.start_and_choose(keep=True)
-    # 12.34, minus 0.05, times 2.00 (fast mode).
-    s.type("1234")
-    s.key("Return", "space")
-    s.type("5")
-    s.key("Return", "space")
-    s.type("200")
-    s.key("Return")
-    rows = s.wait_steps(3)
+    rows = s.enter_three_steps()
     check([r[4] for r in rows] == ["12.34", "12.29", "24.58"], "steps: %r" % rows)
 
     window = z.SearchWindow(s, proc)

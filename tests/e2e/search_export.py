@@ -34,13 +34,7 @@ def scenario(s):
     check(EXPECTED_CSV.decode("gbk").startswith("序号,操作,数据,每一步结果\r\n"),
           "the expected text is not GBK")
     proc, main = s.start_and_choose(keep=True)
-    s.type("1234")
-    s.key("Return", "space")
-    s.type("5")
-    s.key("Return", "space")
-    s.type("200")
-    s.key("Return")
-    s.wait_steps(3)
+    s.enter_three_steps()
 
     window = z.SearchWindow(s, proc)
     search = window.wid

@@ -356,6 +356,17 @@ class Session:
         self.focus(main)
         return proc, main
 
+    def enter_three_steps(self):
+        """12.34, minus 0.05, times 2.00 (fast mode) in the focused main
+        window; returns the history's three rows once they are on disk."""
+        self.type("1234")
+        self.key("Return", "space")
+        self.type("5")
+        self.key("Return", "space")
+        self.type("200")
+        self.key("Return")
+        return self.wait_steps(3)
+
     def close_main(self, proc, main):
         self.send_close(main)
         rc = self.wait_exit(proc)
