@@ -2,11 +2,13 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <array>
 #include <ctime>
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "engine/replay.h"
 #include "store/history_store.h"
@@ -26,7 +28,11 @@ constexpr char kSelectPrevious[] =
 constexpr char kSelectFollowing[] =
     "SELECT ID,oP,mdata,re FROM MyData WHERE ID>? ORDER BY ID LIMIT ?;";
 constexpr char kUpdateCorrected[] = "UPDATE MyData SET oP=?,fdata=?,mdata=?,re=? WHERE ID=?;";
-constexpr char kUpdateTotal[] = "UPDATE MyData SET re=? WHERE ID=?;";
+// A slice's new totals go in with one statement over its ID range rather
+// than one UPDATE a row: per-row statements were half the time of a long run.
+constexpr char kTotalFunction[] = "zantor_recomputed_total";
+constexpr char kUpdateTotals[] =
+    "UPDATE MyData SET re=zantor_recomputed_total(ID) WHERE ID>=? AND ID<=?;";
 constexpr char kSelectWritten[] =
     "SELECT ID,oP,mdata,re FROM MyData WHERE ID>=? AND ID<=? ORDER BY ID;";
 
@@ -56,6 +62,62 @@ engine::HistoryRow ReadRow(const sql::Statement& s, int first) {
   row.re.assign(s.ColumnText(first + 2));
   return row;
 }
+
+// A following row as the run's recomputation reads it: Feed needs the
+// operator, the grouped entry and the total, not the bare entry.
+void ReadFollowingRow(const sql::Statement& s, int first, engine::HistoryRow* row) {
+  const std::string_view op = s.ColumnText(first);
+  row->oP = op.empty() ? '?' : op[0];
+  row->mdata.assign(s.ColumnText(first + 1));
+  row->re.assign(s.ColumnText(first + 2));
+}
+
+// The new totals of one slice, in ID order, handed to the UPDATE through
+// kTotalFunction. Each row's total is looked up by its ID, so the result does
+// not depend on the order in which SQLite visits the rows.
+struct SliceTotals {
+  std::vector<std::pair<long long, std::string>> totals;
+  const CorrectionProgress* progress = nullptr;
+};
+
+void RecomputedTotal(sqlite3_context* context, int, sqlite3_value** argv) {
+  const auto* slice = static_cast<const SliceTotals*>(sqlite3_user_data(context));
+  const long long id = sqlite3_value_int64(argv[0]);
+  const auto& totals = slice->totals;
+  const auto at =
+      std::lower_bound(totals.begin(), totals.end(), id,
+                       [](const auto& entry, long long key) { return entry.first < key; });
+  if (at == totals.end() || at->first != id) {
+    sqlite3_result_error(context, "row outside the recomputed slice", -1);
+    return;
+  }
+  sqlite3_result_text(context, at->second.data(), static_cast<int>(at->second.size()),
+                      SQLITE_STATIC);
+  if (*slice->progress) (*slice->progress)(id);
+}
+
+// Registers kTotalFunction on the connection for as long as it lives: the
+// window's connection outlives the correction and must not keep it.
+class TotalFunction {
+ public:
+  TotalFunction(::sqlite3* db, SliceTotals* slice) : db_(db) {
+    ok_ = sqlite3_create_function(db_, kTotalFunction, 1, SQLITE_UTF8 | SQLITE_DIRECTONLY, slice,
+                                  RecomputedTotal, nullptr, nullptr) == SQLITE_OK;
+  }
+  ~TotalFunction() {
+    if (ok_) {
+      sqlite3_create_function(db_, kTotalFunction, 1, SQLITE_UTF8, nullptr, nullptr, nullptr,
+                              nullptr);
+    }
+  }
+  TotalFunction(const TotalFunction&) = delete;
+  TotalFunction& operator=(const TotalFunction&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  ::sqlite3* db_;
+  bool ok_ = false;
+};
 
 std::string LocalTime() {
   const std::time_t now = std::time(nullptr);
@@ -208,20 +270,28 @@ CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
   bool reachedEnd = false;
   std::string lastOriginalTotal = original.re;
   if (corrected.re != original.re) {
-    if (update.Prepare(db, kUpdateTotal) != SQLITE_OK) return out;
-    std::vector<std::pair<long long, engine::HistoryRow>> slice;
+    SliceTotals written;
+    written.progress = &progress;
+    const TotalFunction function(db, &written);
+    if (!function.ok() || update.Prepare(db, kUpdateTotals) != SQLITE_OK) return out;
+    std::vector<std::pair<long long, engine::HistoryRow>> slice(kSlice);
     long long after = request.id;
     bool stopped = false;
     while (!stopped) {
-      slice.clear();
+      size_t read = 0;
       if (select.Prepare(db, kSelectFollowing) != SQLITE_OK) return out;
       select.BindInt(1, after);
       select.BindInt(2, kSlice);
-      while ((rc = select.Step()) == SQLITE_ROW)
-        slice.emplace_back(select.ColumnInt(0), ReadRow(select, 1));
+      while ((rc = select.Step()) == SQLITE_ROW) {
+        slice[read].first = select.ColumnInt(0);
+        ReadFollowingRow(select, 1, &slice[read].second);
+        ++read;
+      }
       if (rc != SQLITE_DONE) return out;
       select.Finalize();
-      for (const auto& [id, row] : slice) {
+      written.totals.clear();
+      for (size_t i = 0; i < read; ++i) {
+        const auto& [id, row] = slice[i];
         std::string total;
         const engine::RunCorrection::Next next = correction.Feed(row, &total);
         if (next == engine::RunCorrection::Next::kFailed) return out;
@@ -229,18 +299,21 @@ CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
           stopped = true;
           break;
         }
-        update.BindText(1, total);
-        update.BindInt(2, id);
-        if (update.Run() != SQLITE_OK) return out;
-        if (progress) progress(id);
-        out.lastId = id;
+        written.totals.emplace_back(id, std::move(total));
         lastOriginalTotal = row.re;
       }
-      if (!stopped && static_cast<long long>(slice.size()) < kSlice) {
+      if (!written.totals.empty()) {
+        update.BindInt(1, written.totals.front().first);
+        update.BindInt(2, written.totals.back().first);
+        if (update.Run() != SQLITE_OK) return out;
+        if (sqlite3_changes(db) != static_cast<int>(written.totals.size())) return out;
+        out.lastId = written.totals.back().first;
+      }
+      if (!stopped && static_cast<long long>(read) < kSlice) {
         reachedEnd = true;
         stopped = true;
       }
-      if (!slice.empty()) after = slice.back().first;
+      if (read > 0) after = slice[read - 1].first;
     }
   }
 

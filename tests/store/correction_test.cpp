@@ -185,6 +185,41 @@ TEST(Correction, WritesOnlyTheRowsThatChange) {
   EXPECT_FALSE(out.totalChanged);
 }
 
+// Long runs are read and rewritten in slices of a few thousand rows: a run
+// that crosses slice boundaries and ends inside a later slice, with every
+// written row reported once, in order, while the transaction is open.
+TEST(Correction, ARunLongerThanASliceEndsWhereItEnds) {
+  TempDir dir;
+  const std::string path = dir / "QorvelDb.db";
+  const std::string meantPath = dir / "meant.db";
+  std::vector<Action> typed = {Step('+', "7")};
+  std::vector<Action> meant = {Step('+', "70.5", 'z')};
+  for (int i = 1; i < 20000; ++i) {
+    const Action a = Step(i % 7 == 3 ? '-' : '+', std::to_string((i * 37) % 1000));
+    typed.push_back(a);
+    meant.push_back(a);
+  }
+  for (const Action& a : {kZero, Step('+', "3"), Step('+', "4")}) {
+    typed.push_back(a);
+    meant.push_back(a);
+  }
+  Record(path, typed);
+  Record(meantPath, meant);
+
+  std::vector<long long> reported;
+  const CorrectionOutcome out =
+      CorrectStepInFile(path, {1, 0, "70.5"}, {}, [&](long long id) { reported.push_back(id); });
+  ASSERT_EQ(out.status, CorrectionStatus::kDone);
+  EXPECT_EQ(out.firstId, 1);
+  EXPECT_EQ(out.lastId, 20000);
+  EXPECT_FALSE(out.totalChanged);
+  EXPECT_EQ(FileRows(path), FileRows(meantPath));
+  ASSERT_EQ(reported.size(), 20000u);
+  for (size_t i = 0; i < reported.size(); ++i) {
+    ASSERT_EQ(reported[i], static_cast<long long>(i) + 1);
+  }
+}
+
 TEST(Correction, RefusalsChangeNothing) {
   TempDir dir;
   const std::string path = dir / "QorvelDb.db";
