@@ -255,7 +255,6 @@ Notice HistoryStore::OpenHistoryDatabase() {
       db_.Close();
       return Report(Notice::kHistoryUnavailable);
   }
-  sqlite3_busy_timeout(db_.get(), 1000);
   // WAL with synchronous=NORMAL: a commit is a write into the -wal file without
   // fsync, durable against the process being killed and never corrupting the
   // file. (Should WAL be refused, the rollback journal keeps working.)
