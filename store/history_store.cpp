@@ -460,7 +460,11 @@ std::string HistoryStore::MoveAside() const {
   const std::string stem = path.stem().string() + stamp;
   const std::string extension = path.extension().string();
   for (int n = 1; n < 100; ++n) {
-    const std::string name = stem + (n > 1 ? "-" + std::to_string(n) : "") + extension;
+    // Appended piece by piece: GCC 12 at -O3 takes `"-" + std::to_string(n)`
+    // for an overlapping copy and fails the build with -Werror.
+    std::string name = stem;
+    if (n > 1) name.append("-").append(std::to_string(n));
+    name.append(extension);
     const std::string aside = (path.parent_path() / name).string();
     if (FileExists(aside)) continue;
     if (::rename(dbPath_.c_str(), aside.c_str()) != 0) return {};
