@@ -412,7 +412,7 @@ void ReportView::ShowReport(ReportDocument report) {
     const std::string& head = ReportDocument::Head();
     const std::string widest = report.WidestRows();
     const std::string& lines = report.lines();
-    page.reserve(static_cast<qsizetype>(head.size() + widest.size() + lines.size() + 400));
+    page.reserve(static_cast<qsizetype>(head.size() + widest.size() + 400));
     page.append(head.data(), static_cast<qsizetype>(head.size()));
     page.append(ReportDocument::FinalRow().data(),
                 static_cast<qsizetype>(ReportDocument::FinalRow().size()));
@@ -429,20 +429,21 @@ void ReportView::ShowReport(ReportDocument report) {
     // The rows reach the page as a script set up before it is made: the
     // engine reads a long page from here in small pieces, taking seconds
     // for a million rows, but hands a script over in one.
-    QByteArray source;
-    source.reserve(static_cast<qsizetype>(lines.size() + 64));
     // In a comment: the engine skips a comment without making a string of
     // it, and the page reads it back from the function's source, which it
-    // keeps anyway. Number texts never hold "*/".
-    source.append("window.zantorRows=function(){/*");
-    source.append(lines.data(), static_cast<qsizetype>(lines.size()));
-    source.append("*/};");
+    // keeps anyway. Number texts never hold "*/". Widened straight from the
+    // rows' text: a million rows are tens of megabytes, each copy counts.
+    QString source;
+    source.reserve(static_cast<qsizetype>(lines.size() + 64));
+    source.append(QLatin1String("window.zantorRows=function(){/*"));
+    source.append(QLatin1String(lines.data(), static_cast<qsizetype>(lines.size())));
+    source.append(QLatin1String("*/};"));
     QWebEngineScript rows;
     rows.setName(kRowsScript);
     rows.setInjectionPoint(QWebEngineScript::DocumentCreation);
     rows.setWorldId(QWebEngineScript::MainWorld);
-    rows.setSourceCode(QString::fromLatin1(source));
-    source = QByteArray();
+    rows.setSourceCode(source);
+    source = QString();
     QWebEngineView::page()->scripts().insert(rows);
   } else {
     const std::string text = report.Text();
