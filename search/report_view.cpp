@@ -391,6 +391,11 @@ ReportView::ReportView(QWidget* parent) : QWebEngineView(parent) {
   s->setAttribute(QWebEngineSettings::AutoLoadImages, false);
   setPage(page);
   setUrl(QUrl(QStringLiteral("about:blank")));
+  // The page has read its rows by the time it has loaded: they need not be
+  // held any longer.
+  connect(this, &QWebEngineView::loadFinished, this, [this] {
+    if (url().path() == QStringLiteral("/%1").arg(shown_)) DropRows();
+  });
 }
 
 ReportView::~ReportView() {
