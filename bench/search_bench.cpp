@@ -517,12 +517,6 @@ void ReportPart(std::map<long, History>& histories) {
         report[{1000000, Button::kDescending}].firstScreen, 11);
   Ratio("first screen 升 序, 1M / 100k", report[{100000, Button::kAscending}].firstScreen,
         report[{1000000, Button::kAscending}].firstScreen, 11);
-  // The machine is shared: the sorted goals (1,200 ms against 1,000 ms for
-  // 不排序) read as ratios to the 不排序 first screen of the same run.
-  Ratio("first screen 1M, 降 序 / 不排序", big.firstScreen,
-        report[{1000000, Button::kDescending}].firstScreen, 1.2);
-  Ratio("first screen 1M, 升 序 / 不排序", big.firstScreen,
-        report[{1000000, Button::kAscending}].firstScreen, 1.2);
   Ratio("jump to the end, 1M / 100k", mid.lastScreen, big.lastScreen, 11);
   Ratio("全选, 1M / 100k", mid.selectAll, big.selectAll, 11);
   std::printf(
