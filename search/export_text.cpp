@@ -127,7 +127,9 @@ void ExportWriter::AddRow(std::string_view id, std::string_view op, std::string_
     Append(mdata);
     Append("\",\"");
     Append(re);
-    Append("\"\n");
+    // The line end as the file has it already: converting it as text would
+    // cost a string of its own on every row.
+    buffer_.append("\"\r\n");
   }
   if (buffer_.size() >= kPiece) Flush();
 }

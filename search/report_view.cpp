@@ -18,7 +18,6 @@ namespace zantor::search {
 namespace {
 
 const QByteArray kScheme = QByteArrayLiteral("zantor-report");
-const QString kRowsScript = QStringLiteral("report-rows");
 
 // Only the report itself may load: every other request is refused.
 class OnlyReports : public QWebEngineUrlRequestInterceptor {
@@ -39,7 +38,10 @@ class OnlyReports : public QWebEngineUrlRequestInterceptor {
 void RegisterReportScheme() {
   static const bool registered = [] {
     if (QWebEngineUrlScheme::schemeByName(kScheme).name().isEmpty()) {
-      QWebEngineUrlScheme::registerScheme(QWebEngineUrlScheme(kScheme));
+      QWebEngineUrlScheme scheme(kScheme);
+      scheme.setSyntax(QWebEngineUrlScheme::Syntax::Host);
+      scheme.setFlags(QWebEngineUrlScheme::CorsEnabled);
+      QWebEngineUrlScheme::registerScheme(scheme);
     }
     return true;
   }();
@@ -52,9 +54,16 @@ class ReportSchemeHandler : public QWebEngineUrlSchemeHandler {
  public:
   using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
   QByteArray document;
+  QByteArray rows;
 
   void requestStarted(QWebEngineUrlRequestJob* job) override {
     auto* buffer = new QBuffer(job);
+    if (job->requestUrl().path().startsWith(QLatin1String("/rows/"))) {
+      buffer->setData(rows);
+      buffer->open(QIODevice::ReadOnly);
+      job->reply(QByteArrayLiteral("text/plain;charset=ISO-8859-1"), buffer);
+      return;
+    }
     buffer->setData(document);
     buffer->open(QIODevice::ReadOnly);
     // The document declares no character set: it is GBK.
@@ -167,11 +176,16 @@ QString CompatibilityScript() {
   function arrangeRows() {
     var widestData = document.querySelector('script[type="text/x-zantor-widest"]');
     var table = document.querySelector('table.D');
-    var data = window.zantorRows;
-    delete window.zantorRows;
-    if (typeof data !== 'function' || !widestData || !table) return;
-    var source = Function.prototype.toString.call(data);
-    var lines = source.slice(source.indexOf('/*') + 2, source.lastIndexOf('*/'));
+    if (!widestData || !table) return;
+    // Read here, while the page waits for its arrangement: as the body of a
+    // request the rows arrive as plain bytes, where a script holding them
+    // would first be scanned by the engine, a third of a second at a million
+    // rows.
+    var xhr = new XMLHttpRequest();
+    xhr.open('GET', '/rows' + location.pathname, false);
+    xhr.send();
+    if (xhr.status !== 200) return;
+    var lines = xhr.responseText;
     var widest = widestData.text;
     widestData.remove();
     var starts = [];
@@ -377,10 +391,10 @@ ReportView::ReportView(QWidget* parent) : QWebEngineView(parent) {
   s->setAttribute(QWebEngineSettings::AutoLoadImages, false);
   setPage(page);
   setUrl(QUrl(QStringLiteral("about:blank")));
-  // Once the page has its rows, their script need not be kept: a page that
-  // was read already never needs it again.
+  // The page has read its rows by the time it has loaded: they need not be
+  // held any longer.
   connect(this, &QWebEngineView::loadFinished, this, [this] {
-    if (url().path() == QStringLiteral("report/%1").arg(shown_)) DropRows();
+    if (url().path() == QStringLiteral("/%1").arg(shown_)) DropRows();
   });
 }
 
@@ -412,7 +426,7 @@ void ReportView::ShowReport(ReportDocument report) {
     const std::string& head = ReportDocument::Head();
     const std::string widest = report.WidestRows();
     const std::string& lines = report.lines();
-    page.reserve(static_cast<qsizetype>(head.size() + widest.size() + lines.size() + 400));
+    page.reserve(static_cast<qsizetype>(head.size() + widest.size() + 400));
     page.append(head.data(), static_cast<qsizetype>(head.size()));
     page.append(ReportDocument::FinalRow().data(),
                 static_cast<qsizetype>(ReportDocument::FinalRow().size()));
@@ -426,24 +440,8 @@ void ReportView::ShowReport(ReportDocument report) {
     page.append("<script type='text/x-zantor-widest'>");
     page.append(widest.data(), static_cast<qsizetype>(widest.size()));
     page.append("</script>");
-    // The rows reach the page as a script set up before it is made: the
-    // engine reads a long page from here in small pieces, taking seconds
-    // for a million rows, but hands a script over in one.
-    QByteArray source;
-    source.reserve(static_cast<qsizetype>(lines.size() + 64));
-    // In a comment: the engine skips a comment without making a string of
-    // it, and the page reads it back from the function's source, which it
-    // keeps anyway. Number texts never hold "*/".
-    source.append("window.zantorRows=function(){/*");
-    source.append(lines.data(), static_cast<qsizetype>(lines.size()));
-    source.append("*/};");
-    QWebEngineScript rows;
-    rows.setName(kRowsScript);
-    rows.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    rows.setWorldId(QWebEngineScript::MainWorld);
-    rows.setSourceCode(QString::fromLatin1(source));
-    source = QByteArray();
-    QWebEngineView::page()->scripts().insert(rows);
+    // The page asks for its rows once it has been read (see the script).
+    handler_->rows = QByteArray(lines.data(), static_cast<qsizetype>(lines.size()));
   } else {
     const std::string text = report.Text();
     page = QByteArray(text.data(), static_cast<qsizetype>(text.size()));
@@ -452,15 +450,12 @@ void ReportView::ShowReport(ReportDocument report) {
   Load(std::move(page));
 }
 
-void ReportView::DropRows() {
-  QWebEngineScriptCollection& scripts = page()->scripts();
-  for (const QWebEngineScript& old : scripts.find(kRowsScript)) scripts.remove(old);
-}
+void ReportView::DropRows() { handler_->rows = QByteArray(); }
 
 void ReportView::Load(QByteArray page) {
   handler_->document = std::move(page);
   ++shown_;
-  setUrl(QUrl(QStringLiteral("%1:report/%2").arg(QString::fromLatin1(kScheme)).arg(shown_)));
+  setUrl(QUrl(QStringLiteral("%1://report/%2").arg(QString::fromLatin1(kScheme)).arg(shown_)));
 }
 
 QByteArray ReportView::document() const {

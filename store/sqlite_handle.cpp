@@ -26,6 +26,11 @@ int Connection::Open(const std::string& path, int flags, std::string* error) {
     sqlite3_close_v2(db);  // a handle is returned even on most failures
     return rc;
   }
+  // Other processes share the file: a reader that closes it last checkpoints
+  // the log under an exclusive lock, a writer holds the lock for its commit.
+  // Such a lock lasts milliseconds; without a wait, the very first read (the
+  // schema) fails with "database is locked" and the history goes unrecorded.
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
   db_ = db;
   return SQLITE_OK;
 }

@@ -15,6 +15,8 @@ namespace zantor::store::sql {
 
 class Connection {
  public:
+  static constexpr int kBusyTimeoutMs = 1000;
+
   Connection() = default;
   ~Connection() { Close(); }
   Connection(Connection&& other) noexcept : db_(other.db_) { other.db_ = nullptr; }
@@ -22,8 +24,10 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  // sqlite3_open_v2 with `flags`. On failure the connection stays closed, the
-  // code is returned and `error` (when given) receives SQLite's message.
+  // sqlite3_open_v2 with `flags`, waiting up to kBusyTimeoutMs for a lock
+  // another connection holds (sqlite3_busy_timeout may shorten it after). On
+  // failure the connection stays closed, the code is returned and `error`
+  // (when given) receives SQLite's message.
   int Open(const std::string& path, int flags, std::string* error = nullptr);
   // sqlite3_close_v2: a statement that is still alive defers the real close
   // until it is finalized, so the order of destruction never matters.
