@@ -196,8 +196,12 @@ store::CorrectionStatus CFindDlg::Correct(long long id, char op, const QString& 
       if (out.totalChanged) finalResultText_ = QString::fromStdString(out.total);
       return out.status;
     case CorrectionStatus::kEntryRefused: {
+      // An empty entry has no message, as Enter on an empty entry field has
+      // none: the dialog simply comes back.
       const std::string_view text = engine::MessageText(out.message);
-      platform::MessageBox(this, Q(text), platform::MB_OK | platform::MB_ICONWARNING);
+      if (!text.empty()) {
+        platform::MessageBox(this, Q(text), platform::MB_OK | platform::MB_ICONWARNING);
+      }
       return out.status;
     }
     case CorrectionStatus::kUnknownId:

@@ -161,14 +161,19 @@ TEST_F(CorrectionUiTest, RefusedEntryShowsTheEngineMessageAndKeepsTheDialog) {
   RecordThreeSteps();
   ShowAll();
   const int shown = view().documentsShown();
-  AnswerWith({{-1, QStringLiteral("1.2.3"), res::IDOK}, {-1, QStringLiteral("5-"), res::IDOK}});
+  // An emptied field is refused without a word, as Enter on an empty entry
+  // field is: no box, the dialog again.
+  AnswerWith({{-1, QStringLiteral("1.2.3"), res::IDOK},
+              {-1, QString(), res::IDOK},
+              {-1, QStringLiteral("5-"), res::IDOK}});
   dialog_->CorrectRow(2);
   ASSERT_EQ(boxes_.size(), 2u);
   EXPECT_EQ(boxes_[0], QStringLiteral("小数点太多，请检查！"));
   EXPECT_EQ(boxes_[1], QStringLiteral("负号位置不正确，请检查！"));
   // Opened again with what was typed, until left.
-  ASSERT_EQ(seen_.size(), 3u);
+  ASSERT_EQ(seen_.size(), 4u);
   EXPECT_EQ(seen_[1].entry, QStringLiteral("1.2.3"));
+  EXPECT_EQ(seen_[2].entry, QString());
   EXPECT_EQ(Totals(), (std::vector<std::string>{"0.05", "0.15", "-1,234,567.35"}));
   EXPECT_TRUE(store_->Corrections().empty());
   EXPECT_EQ(view().documentsShown(), shown);
