@@ -12,6 +12,7 @@
 #include <memory>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "engine/messages.h"
 #include "platform/desktop.h"
@@ -160,10 +161,42 @@ void CFindDlg::ShowRows(const std::optional<std::string>& sql) {
   if (!ok) report = ReportDocument(finalResult);
   RequeryPending() = false;
   shownSql_ = sql;
+  ShowCorrectedEntries();
+  view_->ShowReport(std::move(report));
+}
+
+void CFindDlg::ShowCorrectedEntries() {
   std::map<long long, std::string> before;
   for (store::CorrectionEntry& c : store_.Corrections()) before[c.stepId] = std::move(c.oldEntry);
   view_->SetCorrectedEntries(before);
-  view_->ShowReport(std::move(report));
+}
+
+bool CFindDlg::ShowCorrectedRows(const store::CorrectionOutcome& done) {
+  // Only the whole history, unsorted, keeps every row where it was whatever
+  // a correction changes: a filter or a sort may take rows in or out, or
+  // move them.
+  static const std::optional<std::string> whole =
+      BuildQuery("全", "", OrderClause(SortOrder::kNone)).sql;
+  // Past this many rows the page takes longer over them than over reading
+  // the report again.
+  constexpr long long kMaxRows = 20000;
+  if (!shownSql_ || !whole || *shownSql_ != whole || done.lastId < done.firstId ||
+      done.lastId - done.firstId >= kMaxRows) {
+    return false;
+  }
+  std::vector<ReportDocument::RowCells> rows;
+  const bool ok = store_.ForEachRow(
+      "SELECT ID,oP,mdata,re FROM MyData WHERE ID BETWEEN " + std::to_string(done.firstId) +
+          " AND " + std::to_string(done.lastId) + " ORDER BY ID;",
+      [&rows](std::span<const std::string_view> cells) {
+        if (cells.size() >= 4) {
+          rows.push_back({std::string(cells[0]), std::string(cells[1]), std::string(cells[2]),
+                          std::string(cells[3])});
+        }
+      });
+  if (!ok || rows.empty()) return false;
+  ShowCorrectedEntries();
+  return view_->ReplaceRows(rows, finalResultText_.toStdString());
 }
 
 void CFindDlg::CorrectRow(long long id) {
@@ -178,14 +211,16 @@ void CFindDlg::CorrectRow(long long id) {
     QString typed = entry;
     typed.remove(QLatin1Char(','));
     if (dialog.op() == (op.empty() ? '+' : op[0]) && dialog.entry() == typed) break;
-    const store::CorrectionStatus status = Correct(id, dialog.op(), dialog.entry());
-    if (status == store::CorrectionStatus::kDone && shownSql_) ShowRows(*shownSql_);
-    if (status != store::CorrectionStatus::kEntryRefused) break;
+    const store::CorrectionOutcome done = Correct(id, dialog.op(), dialog.entry());
+    if (done.status == store::CorrectionStatus::kDone && shownSql_ && !ShowCorrectedRows(done)) {
+      ShowRows(*shownSql_);
+    }
+    if (done.status != store::CorrectionStatus::kEntryRefused) break;
   }
   FocusValueField();
 }
 
-store::CorrectionStatus CFindDlg::Correct(long long id, char op, const QString& entry) {
+store::CorrectionOutcome CFindDlg::Correct(long long id, char op, const QString& entry) {
   busy_.Start();
   const store::CorrectionOutcome out = store_.Correct({id, op, entry.toStdString()});
   busy_.Stop();
@@ -194,7 +229,7 @@ store::CorrectionStatus CFindDlg::Correct(long long id, char op, const QString& 
   switch (out.status) {
     case CorrectionStatus::kDone:
       if (out.totalChanged) finalResultText_ = QString::fromStdString(out.total);
-      return out.status;
+      return out;
     case CorrectionStatus::kEntryRefused: {
       // An empty entry has no message, as Enter on an empty entry field has
       // none: the dialog simply comes back.
@@ -202,7 +237,7 @@ store::CorrectionStatus CFindDlg::Correct(long long id, char op, const QString& 
       if (!text.empty()) {
         platform::MessageBox(this, Q(text), platform::MB_OK | platform::MB_ICONWARNING);
       }
-      return out.status;
+      return out;
     }
     case CorrectionStatus::kUnknownId:
       why = kCorrectUnknownStep.arg(id);
@@ -218,7 +253,7 @@ store::CorrectionStatus CFindDlg::Correct(long long id, char op, const QString& 
       break;
   }
   platform::MessageBox(this, why, platform::MB_OK | platform::MB_ICONWARNING);
-  return out.status;
+  return out;
 }
 
 void CFindDlg::OnSortDescending() { Sort(OrderClause(SortOrder::kDescending)); }

@@ -85,7 +85,11 @@ class CFindDlg : public platform::TemplateDialog {
   void ShowRows(const std::optional<std::string>& sql);
   // Corrects step `id` through the window's own connection, telling the
   // user why when nothing was changed.
-  store::CorrectionStatus Correct(long long id, char op, const QString& entry);
+  store::CorrectionOutcome Correct(long long id, char op, const QString& entry);
+  // After a correction: its rows put into the report shown, when that cannot
+  // move or drop rows; false when it must be shown again instead.
+  bool ShowCorrectedRows(const store::CorrectionOutcome& done);
+  void ShowCorrectedEntries();
   std::optional<std::string> CurrentQuery(std::string_view orderClause);
   void Leave();
 

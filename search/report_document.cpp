@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <utility>
 
 #include "platform/text/gbk.h"
 #include "search/html_table.h"
@@ -125,6 +126,87 @@ void ReportDocument::NoteWidth(int column, std::string_view cell, const Shape& s
   }
   std::erase_if(w, [&](const Widest& known) { return shape.Covers(known.shape); });
   w.push_back({shape, std::string(cell)});
+}
+
+std::optional<ReportDocument::Replaced> ReportDocument::Replace(std::span<const RowCells> rows,
+                                                                std::string_view finalResultText,
+                                                                size_t maxTail) {
+  if (!plain_ || rows.empty()) return std::nullopt;
+  auto same = [](const Shape& a, const Shape& b) { return a.Covers(b) && b.Covers(a); };
+  std::string finalGbk = Gbk(finalResultText);
+  if (finalGbk != finalGbk_) {
+    // The total's cell is measured with the rows: another shape could change
+    // the last column's width.
+    Shape was, now;
+    if (!Measure(finalGbk_, was) || !Measure(finalGbk, now) || !same(was, now)) return std::nullopt;
+  }
+  const size_t at = lines_.rfind("\n" + rows.front().id + " ");
+  if (at == std::string::npos || lines_.size() - at > maxTail) return std::nullopt;
+
+  std::string fresh;
+  std::vector<std::string_view> oldCells[3];
+  std::vector<std::pair<Shape, size_t>> newShapes[3];  // shape, offset of the cell in `fresh`
+  size_t pos = at;
+  for (const RowCells& r : rows) {
+    if (pos >= lines_.size()) return std::nullopt;
+    size_t end = lines_.find('\n', pos + 1);
+    if (end == std::string::npos) end = lines_.size();
+    const Line l = Split(std::string_view(lines_).substr(pos, end - pos));
+    if (l.id != r.id) return std::nullopt;
+    Shape first, second, third;
+    if (!Measure(r.id, first) || !Measure(r.op, first) || !Measure(r.mdata, second) ||
+        !Measure(r.re, third)) {
+      return std::nullopt;
+    }
+    oldCells[0].push_back(std::string_view(lines_).substr(pos + 1, l.id.size() + 1 + l.op.size()));
+    oldCells[1].push_back(l.mdata);
+    oldCells[2].push_back(l.re);
+    fresh.append("\n");
+    newShapes[0].push_back({first, fresh.size()});
+    fresh.append(r.id).append(" ").append(r.op).append("\t");
+    newShapes[1].push_back({second, fresh.size()});
+    fresh.append(r.mdata).append("\t");
+    newShapes[2].push_back({third, fresh.size()});
+    fresh.append(r.re);
+    pos = end;
+  }
+  // The widths stay only when no new cell is wider than a widest one, and
+  // every widest shape is still held by some row: by its own, when that is
+  // not replaced, or by a new cell of the very same shape.
+  std::vector<std::pair<size_t, size_t>> newWidest[3];  // index into widest_, into newShapes
+  for (int c = 0; c < 3; ++c) {
+    for (const auto& [shape, offset] : newShapes[c]) {
+      if (std::none_of(widest_[c].begin(), widest_[c].end(),
+                       [&](const Widest& w) { return w.shape.Covers(shape); })) {
+        return std::nullopt;
+      }
+    }
+    for (size_t i = 0; i < widest_[c].size(); ++i) {
+      const Widest& w = widest_[c][i];
+      if (std::find(oldCells[c].begin(), oldCells[c].end(), w.text) == oldCells[c].end()) continue;
+      const auto keeps = std::find_if(newShapes[c].begin(), newShapes[c].end(),
+                                      [&](const auto& n) { return same(n.first, w.shape); });
+      if (keeps == newShapes[c].end()) return std::nullopt;
+      newWidest[c].push_back({i, static_cast<size_t>(keeps - newShapes[c].begin())});
+    }
+  }
+  // The cell that now holds a widest shape stands for it.
+  auto cellAt = [&fresh](size_t offset) {
+    const size_t end = fresh.find_first_of("\t\n", offset);
+    return fresh.substr(offset, end == std::string::npos ? std::string::npos : end - offset);
+  };
+  for (int c = 0; c < 3; ++c) {
+    for (const auto& [w, n] : newWidest[c]) {
+      widest_[c][w].text = cellAt(newShapes[c][n].second);
+    }
+  }
+  const int after = static_cast<int>(
+      std::count(lines_.begin() + static_cast<std::ptrdiff_t>(at), lines_.end(), '\n'));
+  fresh.append(lines_, pos, std::string::npos);
+  lines_.resize(at);
+  lines_.append(fresh);
+  finalGbk_ = std::move(finalGbk);
+  return Replaced{rows_ - after + 1, std::move(fresh)};
 }
 
 void ReportDocument::AddRow(std::string_view id, std::string_view op, std::string_view mdata,

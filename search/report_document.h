@@ -5,6 +5,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,25 @@ class ReportDocument {
   // at least as wide as any cell of their column in a font whose digits share
   // one width. Few, so that laying them out is cheap.
   std::string WidestRows() const;
+
+  // One row as the statement gives it (UTF-8).
+  struct RowCells {
+    std::string id, op, mdata, re;
+  };
+  // Where replaced rows begin: the 1-based number of the first of them, and
+  // the lines from it to the end as they now are.
+  struct Replaced {
+    int firstRow = 0;
+    std::string tail;
+  };
+  // Replaces rows that follow one another in the report, found by ID, and
+  // the final total, but only when the page would then look exactly as one
+  // built afresh: the rows stay plain, every column keeps the same widest
+  // shapes and the total keeps its shape. nullopt, with nothing changed,
+  // otherwise, and also when the lines from the first row on would exceed
+  // `maxTail` bytes.
+  std::optional<Replaced> Replace(std::span<const RowCells> rows, std::string_view finalResultText,
+                                  size_t maxTail);
 
   // The document's fixed pieces, GBK: up to the open header row; the final
   // row up to the total; the not-found row; the end.

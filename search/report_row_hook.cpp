@@ -44,6 +44,9 @@ QString HookSource(const QJsonObject& before) {
   return QStringLiteral(R"JS(
 (function () {
   var before = %1;
+  // A report whose rows are replaced in place keeps its page: the entries
+  // come anew.
+  window.zantorCorrectedEntries = function (entries) { before = entries; };
   // The row's ID when `node` lies in a data row of the report ("ID oP",
   // entry, total), else null.
   function dataRow(node) {
@@ -96,6 +99,10 @@ void ReportView::SetCorrectedEntries(const std::map<long long, std::string>& bef
     entries.insert(QString::number(id), QString::fromStdString(entry));
   }
   InstallHook(page(), entries);
+  page()->runJavaScript(
+      QStringLiteral("window.zantorCorrectedEntries && window.zantorCorrectedEntries(%1)")
+          .arg(QString::fromUtf8(QJsonDocument(entries).toJson(QJsonDocument::Compact))),
+      QWebEngineScript::ApplicationWorld);
 }
 
 }  // namespace zantor::search

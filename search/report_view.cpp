@@ -1,6 +1,8 @@
 #include "search/report_view.h"
 
 #include <QBuffer>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -320,6 +322,32 @@ QString CompatibilityScript() {
       sheet.replaceSync(css);
       render(true);
     }
+    // A correction's rows and total, put in place of the old ones without
+    // reading the page again: `tail` is the lines from row k to the end.
+    window.zantorReplaceRows = function (k, tail, finalText) {
+      if (k < 1 || k > n || fixed.length < 2) return false;
+      var from = starts[k - 1];
+      var count = 0;
+      for (var q = tail.indexOf('\n'); q !== -1; q = tail.indexOf('\n', q + 1)) ++count;
+      if (k - 1 + count !== n) return false;
+      var t = document.createElement('tbody');
+      t.innerHTML = fixed[1];
+      var cells = t.rows[0].cells;
+      var total = cells[cells.length - 1];
+      var was = total.textContent;
+      var at = bare[1].indexOf(was);
+      if (at < 0) return false;
+      total.textContent = finalText;
+      fixed[1] = t.rows[0].outerHTML;
+      bare[1] = bare[1].slice(0, at) + finalText + bare[1].slice(at + was.length);
+      lines = lines.substring(0, from) + tail;
+      starts.length = k - 1;
+      for (var p = lines.indexOf('\n', from); p !== -1; p = lines.indexOf('\n', p + 1)) {
+        starts.push(p);
+      }
+      render(true);
+      return true;
+    };
     body.innerHTML = '';
     layout();
     window.addEventListener('scroll', function () { render(false); });
@@ -393,8 +421,10 @@ ReportView::ReportView(QWidget* parent) : QWebEngineView(parent) {
   setUrl(QUrl(QStringLiteral("about:blank")));
   // The page has read its rows by the time it has loaded: they need not be
   // held any longer.
-  connect(this, &QWebEngineView::loadFinished, this, [this] {
-    if (url().path() == QStringLiteral("/%1").arg(shown_)) DropRows();
+  connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) {
+    if (url().path() != QStringLiteral("/%1").arg(shown_)) return;
+    DropRows();
+    ready_ = ok;
   });
 }
 
@@ -450,9 +480,39 @@ void ReportView::ShowReport(ReportDocument report) {
   Load(std::move(page));
 }
 
+bool ReportView::ReplaceRows(std::span<const ReportDocument::RowCells> rows,
+                             const std::string& finalResultText) {
+  // Beyond this the page takes longer over the lines than over reading the
+  // report again.
+  constexpr size_t kMaxTail = 1 << 20;
+  if (!ready_ || !report_) return false;
+  std::optional<ReportDocument::Replaced> done = report_->Replace(rows, finalResultText, kMaxTail);
+  if (!done) return false;
+  QJsonArray args;
+  args.append(done->firstRow);
+  args.append(QString::fromLatin1(done->tail.data(), static_cast<qsizetype>(done->tail.size())));
+  args.append(QString::fromLatin1(report_->finalText().data(),
+                                  static_cast<qsizetype>(report_->finalText().size())));
+  const QString call =
+      QStringLiteral("window.zantorReplaceRows ? window.zantorReplaceRows.apply(null, %1) : false")
+          .arg(QString::fromUtf8(QJsonDocument(args).toJson(QJsonDocument::Compact)));
+  const int shown = shown_;
+  page()->runJavaScript(call, QWebEngineScript::MainWorld, [this, shown](const QVariant& v) {
+    if (shown != shown_) return;
+    if (v.toBool()) {
+      ++replaced_;
+      return;
+    }
+    // The page would not take them: the document has them, show it.
+    if (report_) ShowReport(std::move(*report_));
+  });
+  return true;
+}
+
 void ReportView::DropRows() { handler_->rows = QByteArray(); }
 
 void ReportView::Load(QByteArray page) {
+  ready_ = false;
   handler_->document = std::move(page);
   ++shown_;
   setUrl(QUrl(QStringLiteral("%1://report/%2").arg(QString::fromLatin1(kScheme)).arg(shown_)));

@@ -7,6 +7,7 @@
 #include <QWebEngineView>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "search/report_document.h"
@@ -30,6 +31,16 @@ class ReportView : public QWebEngineView {
   // How many documents have been loaded since the view was made.
   int documentsShown() const { return shown_; }
 
+  // Puts corrected rows (consecutive, by ID) and a new final total into the
+  // report shown, in the page as it stands and in the document, when the
+  // result is exactly what showing the whole report again would give. False,
+  // with nothing changed, when it would not be (then show it again).
+  bool ReplaceRows(std::span<const ReportDocument::RowCells> rows,
+                   const std::string& finalResultText);
+  // How many replacements have reached the page; one that the page could
+  // not take shows the whole report again instead.
+  int replacementsShown() const { return replaced_; }
+
   // Steps corrected earlier, by ID, with the entry each had before: from the
   // next report on, hovering such a row's entry shows it in a title. The
   // document text stays as it is.
@@ -50,6 +61,9 @@ class ReportView : public QWebEngineView {
   ReportSchemeHandler* handler_;
   std::optional<ReportDocument> report_;
   int shown_ = 0;
+  int replaced_ = 0;
+  // The page shown has read its rows and can take replacements.
+  bool ready_ = false;
 };
 
 // Script and style that give the report page what it was written to expect

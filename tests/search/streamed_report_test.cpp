@@ -127,6 +127,59 @@ std::string Exported(const store::Table& t, std::string_view total, char separat
   return out;
 }
 
+// Rows put in place of others: accepted only when a report built afresh
+// would measure its columns the same, and then the very same report.
+TEST(StreamedReport, ReplacedRowsGiveTheReportBuiltWithThem) {
+  using Row = ReportDocument::RowCells;
+  const store::Table before = Rows({{"1", "+", "5", "5"},
+                                    {"2", "+", "20", "25"},
+                                    {"3", "+", "1", "26"},
+                                    {"4", "+", "2", "28"},
+                                    {"5", "*", "3", "84"}});
+  auto replaced = [&](std::vector<Row> rows, std::string_view total) {
+    ReportDocument doc = Streamed(before, "84");
+    const std::string was = doc.Text();
+    const std::optional<ReportDocument::Replaced> r = doc.Replace(rows, total, 1 << 20);
+    if (!r) {
+      EXPECT_EQ(doc.Text(), was) << "changed, though refused";
+    }
+    return std::make_pair(r, doc.Text());
+  };
+
+  // Steps 3-5 again: the tail handed to the page begins at the third row.
+  const auto [ok, text] =
+      replaced({{"3", "+", "0", "25"}, {"4", "+", "2", "27"}, {"5", "*", "3", "81"}}, "81");
+  ASSERT_TRUE(ok.has_value());
+  EXPECT_EQ(ok->firstRow, 3);
+  EXPECT_EQ(ok->tail, "\n3 +\t0\t25\n4 +\t2\t27\n5 *\t3\t81");
+  EXPECT_EQ(text, BuildReportGbk(Rows({{"1", "+", "5", "5"},
+                                       {"2", "+", "20", "25"},
+                                       {"3", "+", "0", "25"},
+                                       {"4", "+", "2", "27"},
+                                       {"5", "*", "3", "81"}}),
+                                 "81"));
+  // The rows after the replaced ones come along in the tail.
+  const auto [middle, _] = replaced({{"2", "+", "21", "26"}}, "84");
+  ASSERT_TRUE(middle.has_value());
+  EXPECT_EQ(middle->firstRow, 2);
+  EXPECT_EQ(middle->tail, "\n2 +\t21\t26\n3 +\t1\t26\n4 +\t2\t28\n5 *\t3\t84");
+
+  // An operator no row had (its width is another); a wider total; the only two-digit entry made
+  // narrower (the column would shrink); a final total of another shape; a step that is not there;
+  // steps that do not follow one another; a cell the page cannot keep.
+  EXPECT_FALSE(replaced({{"3", "-", "1", "24"}}, "84").first);
+  EXPECT_FALSE(replaced({{"5", "*", "3", "1,084"}}, "84").first);
+  EXPECT_FALSE(replaced({{"2", "+", "2", "7"}}, "84").first);
+  EXPECT_FALSE(replaced({{"5", "*", "3", "84"}}, "-84").first);
+  EXPECT_FALSE(replaced({{"6", "+", "1", "85"}}, "85").first);
+  EXPECT_FALSE(replaced({{"3", "+", "1", "26"}, {"5", "*", "3", "84"}}, "84").first);
+  EXPECT_FALSE(replaced({{"4", "+", "2", "x"}}, "84").first);
+  // Too long a tail for the page.
+  ReportDocument doc = Streamed(before, "84");
+  const std::vector<Row> first = {{"1", "+", "6", "6"}};
+  EXPECT_FALSE(doc.Replace(first, "84", 10).has_value());
+}
+
 TEST(StreamedExport, BytesAreThoseOfTheWholeText) {
   for (const auto& [table, total] : Reports()) {
     for (char separator : {',', '\0'}) {

@@ -1,6 +1,8 @@
 // Correcting a step from the report: the double-click, the small dialog, the
 // report shown again, the entry titles and the refusals.
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QTest>
 
@@ -21,8 +23,9 @@ struct Seen {
 
 class CorrectionUiTest : public SearchUiTest {
  protected:
-  void ShowAll(const QString& filter = QStringLiteral("全")) {
-    dialog_ = std::make_unique<search::CFindDlg>(*store_, QStringLiteral("-1,234,567.35"));
+  void ShowAll(const QString& filter = QStringLiteral("全"),
+               const QString& total = QStringLiteral("-1,234,567.35")) {
+    dialog_ = std::make_unique<search::CFindDlg>(*store_, total);
     dialog_->show();
     dialog_->filterList()->setCurrentIndex(dialog_->filterList()->findText(filter));
     dialog_->OnFilterChange();
@@ -30,6 +33,21 @@ class CorrectionUiTest : public SearchUiTest {
     ASSERT_TRUE(WaitForReport(view()));
   }
   search::ReportView& view() { return *dialog_->reportView(); }
+
+  // Corrects step `id` to `entry` through the dialog and waits until the
+  // report shows it, by either way; true when the page was read again.
+  bool CorrectAndWait(long long id, const QString& entry) {
+    const int shown = view().documentsShown();
+    const int replaced = view().replacementsShown();
+    AnswerWith({{-1, entry, res::IDOK}});
+    seen_.clear();
+    dialog_->CorrectRow(id);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return view().documentsShown() > shown || view().replacementsShown() > replaced; }));
+    if (view().documentsShown() == shown) return false;
+    EXPECT_TRUE(WaitForReport(view()));
+    return true;
+  }
 
   // Answers each correction dialog in turn: notes what it showed, then sets
   // the operator (an index, or -1 to leave it) and the entry and ends it with
@@ -87,10 +105,13 @@ TEST_F(CorrectionUiTest, DoubleClickedRowIsCorrectedAndTheReportShownAgain) {
   RecordThreeSteps();
   ShowAll();
   const int shown = view().documentsShown();
+  const int replaced = view().replacementsShown();
   AnswerWith({{-1, QStringLiteral("0.06"), res::IDOK}});
   DoubleClick(1, 1);
-  ASSERT_TRUE(WaitUntil([&] { return view().documentsShown() > shown; }));
-  ASSERT_TRUE(WaitForReport(view()));
+  // Nothing can move under the whole history unsorted: the rows are put
+  // into the page as it stands.
+  ASSERT_TRUE(WaitUntil([&] { return view().replacementsShown() > replaced; }));
+  EXPECT_EQ(view().documentsShown(), shown);
   ASSERT_EQ(seen_.size(), 1u);
   EXPECT_EQ(seen_[0].caption, QStringLiteral("改正第 1 步"));
   EXPECT_EQ(seen_[0].op, 0);  // ＋
@@ -238,6 +259,127 @@ TEST_F(CorrectionUiTest, DialogTakesNumberKeysEnterConfirmsEscLeaves) {
     ClickButton(e, res::IDOK);
     EXPECT_EQ(e.result(), res::IDOK);
   }
+}
+
+// A report whose corrected rows were put into the page must be the report
+// shown afresh in every way the user can reach it.
+class PatchedReportTest : public CorrectionUiTest {
+ protected:
+  // Two runs: steps 1-150 add 1 each; step 151 starts again at 5 (its total
+  // does not follow 150), and steps 152-300 add 1 each, up to 154.
+  void RecordTwoRuns() {
+    for (int i = 1; i <= 300; ++i) {
+      const std::string entry = i == 151 ? "5" : "1";
+      const std::string total = std::to_string(i <= 150 ? i : i - 146);
+      store_->RecordStep(Row('+', entry.c_str(), entry.c_str(), total.c_str()), 0);
+    }
+    ASSERT_EQ(store_->SaveLastTotal(0, "154"), store::Notice::kNone);
+  }
+
+  struct Seen {
+    std::string document;
+    QString copied;               // 全选, then 复制
+    QString top, middle, bottom;  // the rows laid out, at three places
+    QString title;                // on the corrected row's entry
+    bool operator==(const Seen&) const = default;
+    friend void PrintTo(const Seen& s, std::ostream* os) {
+      *os << "title " << s.title.toStdString() << ", rows in sight at the top:\n"
+          << s.top.toStdString() << "\nin the middle:\n"
+          << s.middle.toStdString() << "\nat the end:\n"
+          << s.bottom.toStdString() << "\ncopied " << s.copied.size() << " characters, document "
+          << s.document.size() << " bytes";
+    }
+  };
+  Seen Look(long long correctedId) {
+    Seen s;
+    s.document = Document();
+    QGuiApplication::clipboard()->clear();
+    RunJs(view(), QStringLiteral("ip.onclick(); ip1.onclick(); 0"));
+    EXPECT_TRUE(WaitUntil([] { return !QGuiApplication::clipboard()->text().isEmpty(); }));
+    s.copied = QGuiApplication::clipboard()->text();
+    const QString rows = QStringLiteral(R"(
+        Array.prototype.map.call(document.querySelectorAll('table.D tr'), function (r) {
+          var b = r.getBoundingClientRect();
+          return [b.top + scrollY, getComputedStyle(r).backgroundColor].concat(
+              Array.prototype.map.call(r.cells, function (c) {
+                return [c.textContent, getComputedStyle(c).color,
+                        c.getBoundingClientRect().width].join('/');
+              })).join(' ');
+        }).join('\n'))");
+    auto scrolled = [&](const QString& y) {
+      return RunJs(view(), QStringLiteral("window.scrollTo(0, %1);"
+                                          "window.dispatchEvent(new Event('scroll'));")
+                                   .arg(y) +
+                               rows)
+          .toString();
+    };
+    s.top = scrolled(QStringLiteral("0"));
+    s.middle = scrolled(QStringLiteral("1800"));
+    s.bottom = scrolled(QStringLiteral("document.scrollingElement.scrollHeight"));
+    // Scrolled to where the row stands among the report's 302 rows.
+    s.title = RunJs(view(), QStringLiteral(R"(
+        window.scrollTo(0, document.scrollingElement.scrollHeight * %1 / 302);
+        window.dispatchEvent(new Event('scroll'));
+        var r = Array.prototype.find.call(document.querySelectorAll('table.D tr'),
+            function (r) { return r.cells[0].textContent.indexOf('%1 ') === 0; });
+        if (r) r.cells[1].dispatchEvent(new MouseEvent('mouseover', {bubbles: true}));
+        r ? r.cells[1].title : 'not in sight')")
+                                .arg(correctedId))
+                  .toString();
+    return s;
+  }
+  // The same report read again from the history.
+  Seen Rebuilt(long long correctedId) {
+    dialog_->OnFilterChange();
+    ClickButton(*dialog_, res::kUnsortedButton);
+    EXPECT_TRUE(WaitForReport(view()));
+    return Look(correctedId);
+  }
+};
+
+TEST_F(PatchedReportTest, RowsOfAnEarlierRunPutInPlaceAsARebuildShowsThem) {
+  RecordTwoRuns();
+  ShowAll(QStringLiteral("全"), QStringLiteral("154"));
+  // Step 75 adds 2: steps 75-150 grow by one, among them the first total of
+  // three digits the widths were measured on; the final total stays.
+  ASSERT_FALSE(CorrectAndWait(75, QStringLiteral("2")));
+  const Seen patched = Look(75);
+  EXPECT_NE(patched.middle.indexOf(QStringLiteral(" 75 +/")), -1) << patched.middle.toStdString();
+  EXPECT_NE(patched.copied.indexOf(QStringLiteral("150 +\t1\t151\n")), -1);
+  EXPECT_EQ(patched.title, QStringLiteral("改正前：1"));
+  EXPECT_EQ(dialog_->finalResultText(), QStringLiteral("154"));
+  EXPECT_EQ(patched, Rebuilt(75));
+}
+
+TEST_F(PatchedReportTest, NewFinalTotalPutInPlaceAsARebuildShowsIt) {
+  RecordTwoRuns();
+  ShowAll(QStringLiteral("全"), QStringLiteral("154"));
+  ASSERT_FALSE(CorrectAndWait(290, QStringLiteral("3")));
+  const Seen patched = Look(290);
+  EXPECT_EQ(dialog_->finalResultText(), QStringLiteral("156"));
+  EXPECT_NE(patched.bottom.indexOf(QStringLiteral(" 156/")), -1) << patched.bottom.toStdString();
+  EXPECT_NE(patched.document.find("156</td></tr></table>"), std::string::npos);
+  EXPECT_EQ(patched, Rebuilt(290));
+  // A second correction of the same step: the title has the entry just
+  // replaced, as a rebuild's has.
+  ASSERT_FALSE(CorrectAndWait(290, QStringLiteral("4")));
+  const Seen again = Look(290);
+  EXPECT_EQ(again.title, QStringLiteral("改正前：3"));
+  EXPECT_EQ(again, Rebuilt(290));
+}
+
+TEST_F(PatchedReportTest, WiderCellsOrAnotherViewShowTheReportAgain) {
+  RecordTwoRuns();
+  ShowAll(QStringLiteral("全"), QStringLiteral("154"));
+  // Totals of four digits and a grouping comma: the columns would widen.
+  ASSERT_TRUE(CorrectAndWait(300, QStringLiteral("1000")));
+  EXPECT_EQ(dialog_->finalResultText(), QStringLiteral("1,153"));
+  const Seen fresh = Look(300);
+  EXPECT_NE(fresh.bottom.indexOf(QStringLiteral(" 1,153/")), -1);
+  EXPECT_EQ(fresh, Rebuilt(300));
+  // Under a filter a correction may take rows in or out: always read again.
+  ShowAll(QStringLiteral("+"), QStringLiteral("1,153"));
+  EXPECT_TRUE(CorrectAndWait(299, QStringLiteral("2")));
 }
 
 }  // namespace
