@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <array>
 #include <ctime>
 #include <optional>
 #include <string_view>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "engine/replay.h"
+#include "store/history_file_check.h"
 #include "store/history_store.h"
 #include "store/sqlite_handle.h"
 
@@ -39,17 +39,6 @@ constexpr char kSelectWritten[] =
 // Rows are read a slice at a time and written before the next slice is read,
 // so that no read is open on the table while it is being changed.
 constexpr long long kSlice = 8192;
-
-constexpr std::array<std::string_view, 5> kMyDataColumns = {"ID", "oP", "fdata", "mdata", "re"};
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
 
 bool Busy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
 
@@ -179,25 +168,6 @@ bool WriteCurrentTotal(::sqlite3* db, const CurrentTotal& current, int pos,
   s.BindText(2, resu);
   s.BindInt(3, current.rowid);
   return s.Run() == SQLITE_OK;
-}
-
-// Whether the open file holds the history table; SQLite's code on a failed read.
-int CheckHistory(::sqlite3* db, bool* history) {
-  *history = false;
-  sql::Statement s;
-  int rc = s.Prepare(db, "PRAGMA table_info(MyData);");
-  if (rc != SQLITE_OK) return rc;
-  size_t n = 0;
-  bool names = true;
-  while ((rc = s.Step()) == SQLITE_ROW) {
-    if (n >= kMyDataColumns.size() || !SameNoCase(s.ColumnText(1), kMyDataColumns[n])) {
-      names = false;
-    }
-    ++n;
-  }
-  if (rc != SQLITE_DONE) return rc;
-  *history = names && n == kMyDataColumns.size();
-  return SQLITE_OK;
 }
 
 CorrectionOutcome Outcome(CorrectionStatus status) {
@@ -357,14 +327,19 @@ CorrectionStatus OpenForCommandLine(const std::string& path, bool exclusive, sql
   }
   sqlite3_busy_timeout(db->get(), 200);
   if (exclusive) db->Exec("PRAGMA locking_mode=EXCLUSIVE;");
-  bool history = false;
-  const int rc = CheckHistory(db->get(), &history);
-  if (Busy(rc)) return CorrectionStatus::kInUse;
-  if ((rc & 0xff) == SQLITE_NOTADB || (rc & 0xff) == SQLITE_CORRUPT) {
-    return CorrectionStatus::kNotHistory;
+  // The file the window would call damaged is refused here too.
+  int rc = SQLITE_OK;
+  std::optional<detail::CurrentTotal> total;
+  switch (detail::ExamineHistoryFile(db->get(), &rc, &total)) {
+    case detail::FileKind::kOurs:
+      return CorrectionStatus::kDone;
+    case detail::FileKind::kEmpty:
+    case detail::FileKind::kForeign:
+      return CorrectionStatus::kNotHistory;
+    case detail::FileKind::kUnreadable:
+      break;
   }
-  if (rc != SQLITE_OK) return CorrectionStatus::kUnavailable;
-  return history ? CorrectionStatus::kDone : CorrectionStatus::kNotHistory;
+  return Busy(rc) ? CorrectionStatus::kInUse : CorrectionStatus::kUnavailable;
 }
 
 }  // namespace
