@@ -139,27 +139,7 @@ class Transaction {
   bool done_ = false;
 };
 
-// The total a keep start (or the window after a kill) would take: the live
-// row when there is one, else the newest saved one. Which table and row.
-struct CurrentTotal {
-  std::string table;
-  long long rowid = 0;
-  std::string resu;
-};
-
-std::optional<CurrentTotal> ReadCurrentTotal(::sqlite3* db) {
-  for (const char* table : {"liveTotal", "resul"}) {
-    sql::Statement s;
-    const std::string q =
-        std::string("SELECT rowid,resu FROM ") + table + " ORDER BY rowid DESC LIMIT 1;";
-    if (s.Prepare(db, q) != SQLITE_OK) continue;  // a file without the live table
-    if (s.Step() != SQLITE_ROW) continue;
-    return CurrentTotal{table, s.ColumnInt(0), std::string(s.ColumnText(1))};
-  }
-  return std::nullopt;
-}
-
-bool WriteCurrentTotal(::sqlite3* db, const CurrentTotal& current, int pos,
+bool WriteCurrentTotal(::sqlite3* db, const detail::CurrentTotal& current, int pos,
                        const std::string& resu) {
   sql::Statement s;
   const std::string q = "UPDATE " + current.table + " SET pos=?,resu=? WHERE rowid=?;";
@@ -290,7 +270,7 @@ CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
   // The current total follows the run only if nothing (a zeroing, a start
   // without keep) came after its last row.
   if (reachedEnd) {
-    const std::optional<CurrentTotal> current = ReadCurrentTotal(db);
+    const std::optional<detail::CurrentTotal> current = detail::ReadCurrentTotal(db);
     if (current && current->resu == lastOriginalTotal) {
       if (!WriteCurrentTotal(db, *current, correction.accScale(), correction.total())) return out;
       out.totalChanged = true;
