@@ -3,7 +3,6 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <ctime>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -12,6 +11,7 @@
 #include "engine/replay.h"
 #include "store/history_file_check.h"
 #include "store/history_store.h"
+#include "store/local_time.h"
 #include "store/sqlite_handle.h"
 
 namespace zantor::store {
@@ -42,22 +42,14 @@ constexpr long long kSlice = 8192;
 
 bool Busy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
 
-engine::HistoryRow ReadRow(const sql::Statement& s, int first) {
-  engine::HistoryRow row;
-  const std::string_view op = s.ColumnText(first);
-  row.oP = op.empty() ? '?' : op[0];
-  row.mdata.assign(s.ColumnText(first + 1));
-  row.fdata = engine::BareEntry(row.mdata);
-  row.re.assign(s.ColumnText(first + 2));
-  return row;
-}
-
-// A following row as the run's recomputation reads it: Feed needs the
-// operator, the grouped entry and the total, not the bare entry.
-void ReadFollowingRow(const sql::Statement& s, int first, engine::HistoryRow* row) {
+// Reads the row's operator, grouped entry and total from column `first` on,
+// into *row's own buffers. The run's recomputation feeds on those alone; the
+// bare entry is derived only when asked for.
+void ReadRow(const sql::Statement& s, int first, engine::HistoryRow* row, bool withBare = true) {
   const std::string_view op = s.ColumnText(first);
   row->oP = op.empty() ? '?' : op[0];
   row->mdata.assign(s.ColumnText(first + 1));
+  if (withBare) row->fdata = engine::BareEntry(row->mdata);
   row->re.assign(s.ColumnText(first + 2));
 }
 
@@ -107,15 +99,6 @@ class TotalFunction {
   ::sqlite3* db_;
   bool ok_ = false;
 };
-
-std::string LocalTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
 
 // Rolls back unless committed.
 class Transaction {
@@ -174,7 +157,8 @@ CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
   int rc = select.Step();
   if (rc == SQLITE_DONE) return Outcome(CorrectionStatus::kUnknownId);
   if (rc != SQLITE_ROW) return Outcome(Busy(rc) ? CorrectionStatus::kInUse : out.status);
-  const engine::HistoryRow original = ReadRow(select, 0);
+  engine::HistoryRow original;
+  ReadRow(select, 0, &original);
   select.Finalize();
 
   std::optional<engine::HistoryRow> previous;
@@ -182,7 +166,7 @@ CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
   select.BindInt(1, request.id);
   rc = select.Step();
   if (rc == SQLITE_ROW) {
-    previous = ReadRow(select, 0);
+    ReadRow(select, 0, &previous.emplace());
   } else if (rc != SQLITE_DONE) {
     return out;
   }
@@ -234,7 +218,7 @@ CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
       select.BindInt(2, kSlice);
       while ((rc = select.Step()) == SQLITE_ROW) {
         slice[read].first = select.ColumnInt(0);
-        ReadFollowingRow(select, 1, &slice[read].second);
+        ReadRow(select, 1, &slice[read].second, false);
         ++read;
       }
       if (rc != SQLITE_DONE) return out;
@@ -287,7 +271,7 @@ CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
   trail.BindText(3, original.mdata);
   trail.BindText(4, std::string_view(&corrected.oP, 1));
   trail.BindText(5, corrected.mdata);
-  trail.BindText(6, LocalTime());
+  trail.BindText(6, detail::LocalTime("%Y-%m-%d %H:%M:%S"));
   if (trail.Run() != SQLITE_OK) return out;
 
   rc = transaction.Commit();
@@ -338,7 +322,11 @@ CorrectionOutcome CorrectStepInFile(const std::string& path, const CorrectionReq
   if (s.Prepare(db.get(), kSelectWritten) != SQLITE_OK) return out;
   s.BindInt(1, out.firstId);
   s.BindInt(2, out.lastId);
-  while (s.Step() == SQLITE_ROW) stored(s.ColumnInt(0), ReadRow(s, 1));
+  engine::HistoryRow row;
+  while (s.Step() == SQLITE_ROW) {
+    ReadRow(s, 1, &row);
+    stored(s.ColumnInt(0), row);
+  }
   return out;
 }
 

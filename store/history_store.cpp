@@ -10,12 +10,12 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <string_view>
 #include <utility>
 
 #include "store/history_file_check.h"
+#include "store/local_time.h"
 
 namespace zantor::store {
 namespace {
@@ -362,13 +362,8 @@ std::string HistoryStore::DeleteHistoryFile() {
 
 std::string HistoryStore::MoveAside() const {
   const std::filesystem::path path(dbPath_);
-  char stamp[32] = {};
-  const std::time_t now = std::time(nullptr);
-  struct tm local {};
-  if (::localtime_r(&now, &local) == nullptr ||
-      std::strftime(stamp, sizeof stamp, "-%Y%m%d-%H%M%S", &local) == 0) {
-    return {};
-  }
+  const std::string stamp = detail::LocalTime("-%Y%m%d-%H%M%S");
+  if (stamp.empty()) return {};
   const std::string stem = path.stem().string() + stamp;
   const std::string extension = path.extension().string();
   for (int n = 1; n < 100; ++n) {
