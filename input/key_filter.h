@@ -42,6 +42,7 @@ struct KeyDecision {
 namespace vk {
 inline constexpr int kBack = 8;
 inline constexpr int kReturn = 13;
+inline constexpr int kEscape = 27;
 inline constexpr int kSpace = 32;
 inline constexpr int kLeft = 37;
 inline constexpr int kRight = 39;

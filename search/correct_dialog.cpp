@@ -4,10 +4,8 @@
 #include <QLineEdit>
 
 #include "input/key_filter.h"
-#include "input/number_field_filter.h"
-#include "input/paste.h"
 #include "platform/desktop.h"
-#include "platform/numlock.h"
+#include "search/value_key_filter.h"
 
 namespace zantor::search {
 namespace {
@@ -17,30 +15,26 @@ constexpr char kOperators[] = {'+', '-', '*'};
 
 // The entry field takes what the value field of the search takes; Enter
 // confirms and Esc leaves, as in any dialog (the value field swallows both).
-class CorrectionEntryFilter : public input::NumberFieldFilter {
+class CorrectionEntryFilter : public ValueKeyFilter {
  public:
   CorrectionEntryFilter(QLineEdit* field, CCorrectDlg* dialog)
-      : NumberFieldFilter(field, dialog), dialog_(dialog) {}
+      : ValueKeyFilter(field, dialog), dialog_(dialog) {}
 
  protected:
   input::KeyDecision Decide(input::KeyMessage message, int vk, bool shift,
                             bool ctrl) const override {
     if (message == input::KeyMessage::kKeyDown && !ctrl) {
       if (vk == input::vk::kReturn) return {input::Outcome::kDrop, input::KeyAction::kEvaluate};
-      if (vk == kEscape) return {input::Outcome::kDefault, input::KeyAction::kNone};
+      if (vk == input::vk::kEscape) return {input::Outcome::kDefault, input::KeyAction::kNone};
     }
-    return input::DecideValueKey(message, vk, shift, ctrl, field()->text().toStdString());
-  }
-  input::PasteResult CleanPaste(const input::ClipboardView& clipboard) override {
-    return input::PrepareValuePaste(clipboard);
+    return ValueKeyFilter::Decide(message, vk, shift, ctrl);
   }
   void Act(input::KeyAction action) override {
     if (action == input::KeyAction::kEvaluate) dialog_->accept();
-    if (action == input::KeyAction::kNumLockGuard) platform::HoldNumLockOn();
+    ValueKeyFilter::Act(action);
   }
 
  private:
-  static constexpr int kEscape = 27;
   CCorrectDlg* dialog_;
 };
 

@@ -3,15 +3,15 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <array>
-#include <ctime>
 #include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "engine/replay.h"
+#include "store/history_file_check.h"
 #include "store/history_store.h"
+#include "store/local_time.h"
 #include "store/sqlite_handle.h"
 
 namespace zantor::store {
@@ -40,35 +40,16 @@ constexpr char kSelectWritten[] =
 // so that no read is open on the table while it is being changed.
 constexpr long long kSlice = 8192;
 
-constexpr std::array<std::string_view, 5> kMyDataColumns = {"ID", "oP", "fdata", "mdata", "re"};
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 bool Busy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
 
-engine::HistoryRow ReadRow(const sql::Statement& s, int first) {
-  engine::HistoryRow row;
-  const std::string_view op = s.ColumnText(first);
-  row.oP = op.empty() ? '?' : op[0];
-  row.mdata.assign(s.ColumnText(first + 1));
-  row.fdata = engine::BareEntry(row.mdata);
-  row.re.assign(s.ColumnText(first + 2));
-  return row;
-}
-
-// A following row as the run's recomputation reads it: Feed needs the
-// operator, the grouped entry and the total, not the bare entry.
-void ReadFollowingRow(const sql::Statement& s, int first, engine::HistoryRow* row) {
+// Reads the row's operator, grouped entry and total from column `first` on,
+// into *row's own buffers. The run's recomputation feeds on those alone; the
+// bare entry is derived only when asked for.
+void ReadRow(const sql::Statement& s, int first, engine::HistoryRow* row, bool withBare = true) {
   const std::string_view op = s.ColumnText(first);
   row->oP = op.empty() ? '?' : op[0];
   row->mdata.assign(s.ColumnText(first + 1));
+  if (withBare) row->fdata = engine::BareEntry(row->mdata);
   row->re.assign(s.ColumnText(first + 2));
 }
 
@@ -119,15 +100,6 @@ class TotalFunction {
   bool ok_ = false;
 };
 
-std::string LocalTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
-
 // Rolls back unless committed.
 class Transaction {
  public:
@@ -150,27 +122,7 @@ class Transaction {
   bool done_ = false;
 };
 
-// The total a keep start (or the window after a kill) would take: the live
-// row when there is one, else the newest saved one. Which table and row.
-struct CurrentTotal {
-  std::string table;
-  long long rowid = 0;
-  std::string resu;
-};
-
-std::optional<CurrentTotal> ReadCurrentTotal(::sqlite3* db) {
-  for (const char* table : {"liveTotal", "resul"}) {
-    sql::Statement s;
-    const std::string q =
-        std::string("SELECT rowid,resu FROM ") + table + " ORDER BY rowid DESC LIMIT 1;";
-    if (s.Prepare(db, q) != SQLITE_OK) continue;  // a file without the live table
-    if (s.Step() != SQLITE_ROW) continue;
-    return CurrentTotal{table, s.ColumnInt(0), std::string(s.ColumnText(1))};
-  }
-  return std::nullopt;
-}
-
-bool WriteCurrentTotal(::sqlite3* db, const CurrentTotal& current, int pos,
+bool WriteCurrentTotal(::sqlite3* db, const detail::CurrentTotal& current, int pos,
                        const std::string& resu) {
   sql::Statement s;
   const std::string q = "UPDATE " + current.table + " SET pos=?,resu=? WHERE rowid=?;";
@@ -179,25 +131,6 @@ bool WriteCurrentTotal(::sqlite3* db, const CurrentTotal& current, int pos,
   s.BindText(2, resu);
   s.BindInt(3, current.rowid);
   return s.Run() == SQLITE_OK;
-}
-
-// Whether the open file holds the history table; SQLite's code on a failed read.
-int CheckHistory(::sqlite3* db, bool* history) {
-  *history = false;
-  sql::Statement s;
-  int rc = s.Prepare(db, "PRAGMA table_info(MyData);");
-  if (rc != SQLITE_OK) return rc;
-  size_t n = 0;
-  bool names = true;
-  while ((rc = s.Step()) == SQLITE_ROW) {
-    if (n >= kMyDataColumns.size() || !SameNoCase(s.ColumnText(1), kMyDataColumns[n])) {
-      names = false;
-    }
-    ++n;
-  }
-  if (rc != SQLITE_DONE) return rc;
-  *history = names && n == kMyDataColumns.size();
-  return SQLITE_OK;
 }
 
 CorrectionOutcome Outcome(CorrectionStatus status) {
@@ -224,7 +157,8 @@ CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
   int rc = select.Step();
   if (rc == SQLITE_DONE) return Outcome(CorrectionStatus::kUnknownId);
   if (rc != SQLITE_ROW) return Outcome(Busy(rc) ? CorrectionStatus::kInUse : out.status);
-  const engine::HistoryRow original = ReadRow(select, 0);
+  engine::HistoryRow original;
+  ReadRow(select, 0, &original);
   select.Finalize();
 
   std::optional<engine::HistoryRow> previous;
@@ -232,7 +166,7 @@ CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
   select.BindInt(1, request.id);
   rc = select.Step();
   if (rc == SQLITE_ROW) {
-    previous = ReadRow(select, 0);
+    ReadRow(select, 0, &previous.emplace());
   } else if (rc != SQLITE_DONE) {
     return out;
   }
@@ -284,7 +218,7 @@ CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
       select.BindInt(2, kSlice);
       while ((rc = select.Step()) == SQLITE_ROW) {
         slice[read].first = select.ColumnInt(0);
-        ReadFollowingRow(select, 1, &slice[read].second);
+        ReadRow(select, 1, &slice[read].second, false);
         ++read;
       }
       if (rc != SQLITE_DONE) return out;
@@ -320,7 +254,7 @@ CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
   // The current total follows the run only if nothing (a zeroing, a start
   // without keep) came after its last row.
   if (reachedEnd) {
-    const std::optional<CurrentTotal> current = ReadCurrentTotal(db);
+    const std::optional<detail::CurrentTotal> current = detail::ReadCurrentTotal(db);
     if (current && current->resu == lastOriginalTotal) {
       if (!WriteCurrentTotal(db, *current, correction.accScale(), correction.total())) return out;
       out.totalChanged = true;
@@ -337,7 +271,7 @@ CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
   trail.BindText(3, original.mdata);
   trail.BindText(4, std::string_view(&corrected.oP, 1));
   trail.BindText(5, corrected.mdata);
-  trail.BindText(6, LocalTime());
+  trail.BindText(6, detail::LocalTime("%Y-%m-%d %H:%M:%S"));
   if (trail.Run() != SQLITE_OK) return out;
 
   rc = transaction.Commit();
@@ -357,14 +291,19 @@ CorrectionStatus OpenForCommandLine(const std::string& path, bool exclusive, sql
   }
   sqlite3_busy_timeout(db->get(), 200);
   if (exclusive) db->Exec("PRAGMA locking_mode=EXCLUSIVE;");
-  bool history = false;
-  const int rc = CheckHistory(db->get(), &history);
-  if (Busy(rc)) return CorrectionStatus::kInUse;
-  if ((rc & 0xff) == SQLITE_NOTADB || (rc & 0xff) == SQLITE_CORRUPT) {
-    return CorrectionStatus::kNotHistory;
+  // The file the window would call damaged is refused here too.
+  int rc = SQLITE_OK;
+  std::optional<detail::CurrentTotal> total;
+  switch (detail::ExamineHistoryFile(db->get(), &rc, &total)) {
+    case detail::FileKind::kOurs:
+      return CorrectionStatus::kDone;
+    case detail::FileKind::kEmpty:
+    case detail::FileKind::kForeign:
+      return CorrectionStatus::kNotHistory;
+    case detail::FileKind::kUnreadable:
+      break;
   }
-  if (rc != SQLITE_OK) return CorrectionStatus::kUnavailable;
-  return history ? CorrectionStatus::kDone : CorrectionStatus::kNotHistory;
+  return Busy(rc) ? CorrectionStatus::kInUse : CorrectionStatus::kUnavailable;
 }
 
 }  // namespace
@@ -383,7 +322,11 @@ CorrectionOutcome CorrectStepInFile(const std::string& path, const CorrectionReq
   if (s.Prepare(db.get(), kSelectWritten) != SQLITE_OK) return out;
   s.BindInt(1, out.firstId);
   s.BindInt(2, out.lastId);
-  while (s.Step() == SQLITE_ROW) stored(s.ColumnInt(0), ReadRow(s, 1));
+  engine::HistoryRow row;
+  while (s.Step() == SQLITE_ROW) {
+    ReadRow(s, 1, &row);
+    stored(s.ColumnInt(0), row);
+  }
   return out;
 }
 

@@ -5,16 +5,17 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
 #include <string_view>
 #include <utility>
+
+#include "store/history_file_check.h"
+#include "store/local_time.h"
 
 namespace zantor::store {
 namespace {
@@ -34,18 +35,6 @@ constexpr char kCreateLive[] = "CREATE TABLE IF NOT EXISTS liveTotal(pos INTEGER
 constexpr char kWriteLive[] = "INSERT OR REPLACE INTO liveTotal(rowid,pos,resu) VALUES(1,?,?);";
 constexpr char kClearLive[] = "DELETE FROM liveTotal;";
 
-constexpr std::array<std::string_view, 5> kMyDataColumns = {"ID", "oP", "fdata", "mdata", "re"};
-constexpr std::array<std::string_view, 2> kLiveColumns = {"pos", "resu"};
-
-bool SameNoCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) {
-             return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-           };
-           return lower(x) == lower(y);
-         });
-}
-
 int ClampToInt(std::int64_t v) {
   return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
 }
@@ -53,32 +42,6 @@ int ClampToInt(std::int64_t v) {
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
-}
-
-std::ptrdiff_t CountDigits(std::string_view text) {
-  return std::count_if(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// Whether a saved scale fits the saved text: a total this program shows has
-// at least one digit more than its scale (0.05 is 3 digits at scale 2, a zero
-// total is "0.00" at scale 0). Anything with more places behind the point than
-// digits, or a negative scale, was not written by us; restoring it would ask
-// the engine for as many zero digits as the scale says. A text without digits
-// (an empty field, a paste message) restores as zero whatever its scale.
-bool ScaleFitsText(int pos, std::string_view resu) {
-  if (pos < 0) return false;
-  const std::ptrdiff_t digits = CountDigits(resu);
-  return digits == 0 || pos <= digits;
-}
-
-// Reads (pos, resu) of the newest row of `table`, if the table exists and has one.
-bool ReadNewestTotal(const sql::Connection& db, const char* query, SavedTotal* out) {
-  sql::Statement s;
-  if (s.Prepare(db.get(), query) != SQLITE_OK) return false;
-  if (s.Step() != SQLITE_ROW) return false;
-  out->pos = ClampToInt(s.ColumnInt(0));
-  out->resu.assign(s.ColumnText(1));
-  return true;
 }
 
 }  // namespace
@@ -105,79 +68,22 @@ Notice HistoryStore::Report(Notice notice) {
   return notice;
 }
 
-HistoryStore::FileKind HistoryStore::FailureKind(int rc) {
-  return rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT ? FileKind::kForeign : FileKind::kUnreadable;
-}
-
-HistoryStore::FileKind HistoryStore::Classify(const sql::Connection& db) {
-  // Reading the schema is the first read of the file: a file that is not a
-  // database fails here with SQLITE_NOTADB (or SQLITE_CORRUPT).
-  const auto failure = FailureKind;
-  sql::Statement s;
-  int rc = s.Prepare(db.get(), "SELECT type,name FROM sqlite_master;");
-  if (rc != SQLITE_OK) return failure(rc);
-  bool empty = true;
-  bool haveMyData = false;
-  bool haveLive = false;
-  while ((rc = s.Step()) == SQLITE_ROW) {
-    empty = false;
-    const std::string_view type = s.ColumnText(0);
-    const std::string_view name = s.ColumnText(1);
-    if (type == "table" && SameNoCase(name, "MyData")) haveMyData = true;
-    if (type != "trigger" && SameNoCase(name, "liveTotal")) {
-      // A view or an index of that name blocks our table as surely as a
-      // table of another shape does.
-      if (type != "table") return FileKind::kForeign;
-      haveLive = true;
-    }
-  }
-  if (rc != SQLITE_DONE) return failure(rc);
-  s.Finalize();
-  if (empty) return FileKind::kOurs;  // an empty SQLite file (or a new one)
-  if (!haveMyData) return FileKind::kForeign;
-
-  if (const FileKind k = CheckColumns(db, "MyData", kMyDataColumns); k != FileKind::kOurs) return k;
-  // Every step writes the live total by rowid: a live table of any other
-  // shape (an older or a foreign file) would make every save fail.
-  if (haveLive) {
-    if (const FileKind k = CheckColumns(db, "liveTotal", kLiveColumns); k != FileKind::kOurs) {
-      return k;
-    }
-    if (s.Prepare(db.get(), "SELECT rowid FROM liveTotal;") != SQLITE_OK) return FileKind::kForeign;
-  }
-  return FileKind::kOurs;
-}
-
-HistoryStore::FileKind HistoryStore::CheckColumns(const sql::Connection& db, const char* table,
-                                                  std::span<const std::string_view> columns) {
-  sql::Statement s;
-  int rc = s.Prepare(db.get(), std::string("PRAGMA table_info(") + table + ");");
-  if (rc != SQLITE_OK) return FailureKind(rc);
-  size_t n = 0;
-  while ((rc = s.Step()) == SQLITE_ROW) {
-    if (n >= columns.size() || !SameNoCase(s.ColumnText(1), columns[n])) return FileKind::kForeign;
-    ++n;
-  }
-  if (rc != SQLITE_DONE) return FailureKind(rc);
-  return n == columns.size() ? FileKind::kOurs : FileKind::kForeign;
-}
-
 HistoryStore::FileKind HistoryStore::Examine(SavedTotal* out, std::string* error) const {
   sql::Connection db;
   if (db.Open(dbPath_, SQLITE_OPEN_READWRITE, error) != SQLITE_OK) return FileKind::kUnreadable;
   // The open that follows uses the -wal file as it is: checkpointing it here
   // (with its fsyncs) would only slow the start after a killed run.
   sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-  const FileKind kind = Classify(db);
+  int rc = SQLITE_OK;
+  std::optional<detail::CurrentTotal> total;
+  const FileKind kind = detail::ExamineHistoryFile(db.get(), &rc, &total);
   if (kind == FileKind::kUnreadable) error->assign(sqlite3_errmsg(db.get()));
-  if (kind != FileKind::kOurs) return kind;
-  // A killed run leaves its last total in the live row; a clean save clears
-  // it, and then the last row of `resul` is the saved total.
-  out->found =
-      ReadNewestTotal(db, "SELECT pos,resu FROM liveTotal ORDER BY rowid DESC LIMIT 1;", out) ||
-      ReadNewestTotal(db, "SELECT pos,resu FROM resul ORDER BY rowid DESC LIMIT 1;", out);
-  if (out->found && !ScaleFitsText(out->pos, out->resu)) return FileKind::kForeign;
-  return FileKind::kOurs;
+  out->found = total.has_value();
+  if (total) {
+    out->pos = ClampToInt(total->pos);
+    out->resu = std::move(total->resu);
+  }
+  return kind;
 }
 
 SavedTotal HistoryStore::RestoreLastTotal() {
@@ -189,6 +95,7 @@ SavedTotal HistoryStore::RestoreLastTotal() {
   std::string error;
   switch (Examine(&out, &error)) {
     case FileKind::kOurs:
+    case FileKind::kEmpty:
       break;
     case FileKind::kForeign:
       // Left alone; the open that follows does not take it over either.
@@ -205,7 +112,7 @@ SavedTotal HistoryStore::RestoreLastTotal() {
       return out;
   }
   if (out.found) {
-    if (CountDigits(out.resu) == 0) out.pos = 0;  // zero at any scale is zero
+    if (detail::CountDigits(out.resu) == 0) out.pos = 0;  // zero at any scale is zero
     carried_ = Carried{out.pos, out.resu};
   } else {
     out.pos = 0;
@@ -247,8 +154,10 @@ Notice HistoryStore::OpenHistoryDatabase() {
     db_.Close();
     return Report(Notice::kHistoryUnavailable);
   }
-  switch (Classify(db_)) {
+  int rc = SQLITE_OK;
+  switch (detail::ClassifyHistoryFile(db_.get(), &rc)) {
     case FileKind::kOurs:
+    case FileKind::kEmpty:  // ours to fill
       break;
     case FileKind::kForeign:
       db_.Close();
@@ -453,13 +362,8 @@ std::string HistoryStore::DeleteHistoryFile() {
 
 std::string HistoryStore::MoveAside() const {
   const std::filesystem::path path(dbPath_);
-  char stamp[32] = {};
-  const std::time_t now = std::time(nullptr);
-  struct tm local {};
-  if (::localtime_r(&now, &local) == nullptr ||
-      std::strftime(stamp, sizeof stamp, "-%Y%m%d-%H%M%S", &local) == 0) {
-    return {};
-  }
+  const std::string stamp = detail::LocalTime("-%Y%m%d-%H%M%S");
+  if (stamp.empty()) return {};
   const std::string stem = path.stem().string() + stamp;
   const std::string extension = path.extension().string();
   for (int n = 1; n < 100; ++n) {

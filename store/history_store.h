@@ -27,6 +27,10 @@
 
 namespace zantor::store {
 
+namespace detail {
+enum class FileKind : int;  // store/history_file_check.h
+}  // namespace detail
+
 inline constexpr char kDbFileName[] = "QorvelDb.db";
 
 // The directory beside the executable when it can be written (portable use),
@@ -159,19 +163,13 @@ class HistoryStore {
   bool TakeCorrectedTotal(int* accScale, std::string* total);
 
  private:
-  enum class FileKind { kOurs, kForeign, kUnreadable };
-  static FileKind Classify(const sql::Connection& db);
+  using FileKind = detail::FileKind;
   // Looks at the file on a connection of its own, never creating it: kForeign
   // also for a history whose saved scale its text cannot carry. *out gets the
   // saved total of a history of ours, *error SQLite's word on an unreadable one.
   FileKind Examine(SavedTotal* out, std::string* error) const;
   // Renames the file and its side files aside; the new path, or "" on failure.
   std::string MoveAside() const;
-  // What a failure to read the schema says about the file.
-  static FileKind FailureKind(int rc);
-  // Whether `table` has exactly these columns, in this order.
-  static FileKind CheckColumns(const sql::Connection& db, const char* table,
-                               std::span<const std::string_view> columns);
   Notice Report(Notice notice);
   void PrepareStatements();
   void FinalizeStatements() noexcept;

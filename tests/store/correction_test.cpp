@@ -274,6 +274,40 @@ TEST(Correction, RefusalsChangeNothing) {
             CorrectionStatus::kNotHistory);
 }
 
+// The command line takes only a file the window would take: one the window
+// calls damaged is neither corrected nor listed, and stays as it was.
+TEST(Correction, AFileTheWindowCallsDamagedIsRefused) {
+  struct Damage {
+    const char* name;
+    const char* sql;
+  };
+  const Damage damages[] = {
+      {"live table of another shape",
+       "DROP TABLE liveTotal; CREATE TABLE liveTotal(resu TEXT,pos INTEGER,extra);"},
+      {"live view", "DROP TABLE liveTotal; CREATE VIEW liveTotal AS SELECT 1 AS pos,'1' AS resu;"},
+      {"saved scale its text cannot carry", "UPDATE liveTotal SET pos=7,resu='3.00';"},
+      {"negative saved scale", "UPDATE liveTotal SET pos=-1;"},
+  };
+  for (const Damage& d : damages) {
+    SCOPED_TRACE(d.name);
+    TempDir dir;
+    const std::string path = dir / "QorvelDb.db";
+    Record(path, {Step('+', "100"), Step('+', "200")});
+    Peek(path).Exec(d.sql);
+    {
+      HistoryStore window(path);
+      ASSERT_EQ(window.RestoreLastTotal().notice, Notice::kDamagedFile);
+    }
+    const Rows rows = FileRows(path);
+    EXPECT_EQ(CorrectStepInFile(path, {1, 0, "1"}).status, CorrectionStatus::kNotHistory);
+    CorrectionStatus status = CorrectionStatus::kDone;
+    EXPECT_TRUE(ListCorrectionsInFile(path, &status).empty());
+    EXPECT_EQ(status, CorrectionStatus::kNotHistory);
+    EXPECT_EQ(FileRows(path), rows);
+    EXPECT_EQ(TrailRows(path), -1);
+  }
+}
+
 TEST(Correction, TrailAndAFileThatHoldsItStaysAHistory) {
   TempDir dir;
   const std::string path = dir / "QorvelDb.db";
