@@ -175,9 +175,9 @@ std::optional<ReportDocument::Replaced> ReportDocument::Replace(std::span<const 
   // not replaced, or by a new cell of the very same shape.
   std::vector<std::pair<size_t, size_t>> newWidest[3];  // index into widest_, into newShapes
   for (int c = 0; c < 3; ++c) {
-    for (const auto& [shape, offset] : newShapes[c]) {
+    for (const auto& added : newShapes[c]) {
       if (std::none_of(widest_[c].begin(), widest_[c].end(),
-                       [&](const Widest& w) { return w.shape.Covers(shape); })) {
+                       [&](const Widest& w) { return w.shape.Covers(added.first); })) {
         return std::nullopt;
       }
     }
