@@ -587,9 +587,10 @@ void CorrectPart(const History& h) {
       "shown again, painted; the synchronous part, correction and statement, after):\n",
       h.rows);
   // Each row toggled to 1234.5, an entry of a shape no entry of the history
-  // has (its column would widen, so the report is read again), and one of
-  // the last 100 also to its own entry with the first digit mistyped, a cell
-  // of the same width (the rows are put in place).
+  // has (its column widens, and narrows again when the entry goes back: the
+  // widest cells are then looked for among all rows), and one of the last
+  // 100 also to its own entry with the first digit mistyped, a cell of the
+  // same width. The two ways of a toggle are timed apart.
   struct Case {
     long long id;
     bool mistyped;
@@ -607,9 +608,9 @@ void CorrectPart(const History& h) {
       other = original;
       other[0] = QChar(other[0] == QLatin1Char('9') ? '8' : other[0].toLatin1() + 1);
     }
-    std::vector<double> total, correction;
+    std::vector<double> total, correction, there, back;
     int inPlace = 0;
-    for (int rep = 0; rep < 4; ++rep) {
+    for (int rep = 0; rep < 6; ++rep) {
       const QString entry = rep % 2 == 0 ? other : original;
       std::chrono::steady_clock::time_point t0;
       zantor::platform::SetModalHook([&](QDialog& d) -> std::optional<int> {
@@ -632,6 +633,7 @@ void CorrectPart(const History& h) {
       if (view.replacementsShown() > replacedBefore) ++inPlace;
       WaitForFrame(view);
       total.push_back(Ms(std::chrono::steady_clock::now() - t0));
+      (rep % 2 == 0 ? there : back).push_back(total.back());
       correction.push_back(corrected);
       const zantor::store::Table now =
           store.Query("SELECT mdata FROM MyData WHERE ID=" + std::to_string(id) + ";");
@@ -640,12 +642,12 @@ void CorrectPart(const History& h) {
     }
     zantor::platform::SetModalHook({});
     std::printf(
-        "  row %-8lld %-9s best %8.1f ms  worst %8.1f ms  (synchronous part %.1f ms; %d of %zu "
-        "put in place)\n",
-        id, k.mistyped ? "mistyped" : "1234.5", Best(total),
+        "  row %-8lld %-9s best %8.1f ms there, %8.1f ms back; worst %8.1f ms  (synchronous "
+        "part %.1f ms; %d of %zu put in place)\n",
+        id, k.mistyped ? "mistyped" : "1234.5", Best(there), Best(back),
         *std::max_element(total.begin(), total.end()), Best(correction), inPlace, total.size());
     Goal(id == 1 ? "row 1: to the report shown again" : "last 100: to the report shown again",
-         Best(total), id == 1 ? 3000 : 100);
+         std::max(Best(there), Best(back)), id == 1 ? 3000 : 100);
   }
 }
 

@@ -119,8 +119,7 @@ void ReportDocument::ToMarkup() {
   for (auto& w : widest_) w.clear();
 }
 
-void ReportDocument::NoteWidth(int column, std::string_view cell, const Shape& shape) {
-  std::vector<Widest>& w = widest_[column];
+void ReportDocument::NoteWidth(std::vector<Widest>& w, std::string_view cell, const Shape& shape) {
   for (const Widest& known : w) {
     if (known.shape.Covers(shape)) return;
   }
@@ -131,15 +130,9 @@ void ReportDocument::NoteWidth(int column, std::string_view cell, const Shape& s
 std::optional<ReportDocument::Replaced> ReportDocument::Replace(std::span<const RowCells> rows,
                                                                 std::string_view finalResultText,
                                                                 size_t maxTail) {
-  if (!plain_ || rows.empty()) return std::nullopt;
-  auto same = [](const Shape& a, const Shape& b) { return a.Covers(b) && b.Covers(a); };
-  std::string finalGbk = Gbk(finalResultText);
-  if (finalGbk != finalGbk_) {
-    // The total's cell is measured with the rows: another shape could change
-    // the last column's width.
-    Shape was, now;
-    if (!Measure(finalGbk_, was) || !Measure(finalGbk, now) || !same(was, now)) return std::nullopt;
-  }
+  // The page is handed the total as it is handed the rows: plain text.
+  Shape total;
+  if (!plain_ || rows.empty() || !Measure(finalResultText, total)) return std::nullopt;
   const size_t at = lines_.rfind("\n" + rows.front().id + " ");
   if (at == std::string::npos || lines_.size() - at > maxTail) return std::nullopt;
 
@@ -170,43 +163,58 @@ std::optional<ReportDocument::Replaced> ReportDocument::Replace(std::span<const 
     fresh.append(r.re);
     pos = end;
   }
-  // The widths stay only when no new cell is wider than a widest one, and
-  // every widest shape is still held by some row: by its own, when that is
-  // not replaced, or by a new cell of the very same shape.
-  std::vector<std::pair<size_t, size_t>> newWidest[3];  // index into widest_, into newShapes
-  for (int c = 0; c < 3; ++c) {
-    for (const auto& added : newShapes[c]) {
-      if (std::none_of(widest_[c].begin(), widest_[c].end(),
-                       [&](const Widest& w) { return w.shape.Covers(added.first); })) {
-        return std::nullopt;
-      }
-    }
-    for (size_t i = 0; i < widest_[c].size(); ++i) {
-      const Widest& w = widest_[c][i];
-      if (std::find(oldCells[c].begin(), oldCells[c].end(), w.text) == oldCells[c].end()) continue;
-      const auto keeps = std::find_if(newShapes[c].begin(), newShapes[c].end(),
-                                      [&](const auto& n) { return same(n.first, w.shape); });
-      if (keeps == newShapes[c].end()) return std::nullopt;
-      newWidest[c].push_back({i, static_cast<size_t>(keeps - newShapes[c].begin())});
-    }
-  }
-  // The cell that now holds a widest shape stands for it.
   auto cellAt = [&fresh](size_t offset) {
     const size_t end = fresh.find_first_of("\t\n", offset);
-    return fresh.substr(offset, end == std::string::npos ? std::string::npos : end - offset);
+    return std::string_view(fresh).substr(
+        offset, end == std::string::npos ? std::string::npos : end - offset);
   };
+  // A widest cell that stays stands for its shape still; one replaced by a
+  // cell as wide or wider is no longer needed. Only when a widest cell goes
+  // and no new cell covers it may some other row's cell be widest now, and
+  // only every row can tell which.
+  std::vector<Widest> widest[3];
+  bool remeasure[3] = {false, false, false};
   for (int c = 0; c < 3; ++c) {
-    for (const auto& [w, n] : newWidest[c]) {
-      widest_[c][w].text = cellAt(newShapes[c][n].second);
+    for (const Widest& w : widest_[c]) {
+      if (std::find(oldCells[c].begin(), oldCells[c].end(), w.text) == oldCells[c].end()) {
+        widest[c].push_back(w);
+      } else if (std::none_of(newShapes[c].begin(), newShapes[c].end(),
+                              [&](const auto& n) { return n.first.Covers(w.shape); })) {
+        remeasure[c] = true;
+      }
     }
+    for (const auto& [shape, offset] : newShapes[c]) NoteWidth(widest[c], cellAt(offset), shape);
   }
   const int after = static_cast<int>(
       std::count(lines_.begin() + static_cast<std::ptrdiff_t>(at), lines_.end(), '\n'));
   fresh.append(lines_, pos, std::string::npos);
   lines_.resize(at);
   lines_.append(fresh);
-  finalGbk_ = std::move(finalGbk);
+  finalGbk_ = Gbk(finalResultText);
+  for (int c = 0; c < 3; ++c) widest_[c] = std::move(widest[c]);
+  for (int c = 0; c < 3; ++c) {
+    if (remeasure[c]) Remeasure(c);
+  }
   return Replaced{rows_ - after + 1, std::move(fresh)};
+}
+
+void ReportDocument::Remeasure(int column) {
+  std::vector<Widest>& w = widest_[column];
+  w.clear();
+  ForEachLine(lines_, [&](std::string_view line) {
+    const Line l = Split(line);
+    Shape shape;
+    if (column == 0) {
+      // The space between the ID and the operator is in every such cell.
+      Measure(l.id, shape);
+      Measure(l.op, shape);
+      NoteWidth(w, line.substr(1, l.id.size() + 1 + l.op.size()), shape);
+    } else {
+      const std::string_view cell = column == 1 ? l.mdata : l.re;
+      Measure(cell, shape);
+      NoteWidth(w, cell, shape);
+    }
+  });
 }
 
 void ReportDocument::AddRow(std::string_view id, std::string_view op, std::string_view mdata,
@@ -223,9 +231,10 @@ void ReportDocument::Add(std::string_view id, std::string_view op, std::string_v
       const size_t at = lines_.size();
       lines_.append("\n").append(id).append(" ").append(op).append("\t").append(mdata);
       lines_.append("\t").append(re);
-      NoteWidth(0, std::string_view(lines_).substr(at + 1, id.size() + 1 + op.size()), first);
-      NoteWidth(1, mdata, second);
-      NoteWidth(2, re, third);
+      NoteWidth(widest_[0], std::string_view(lines_).substr(at + 1, id.size() + 1 + op.size()),
+                first);
+      NoteWidth(widest_[1], mdata, second);
+      NoteWidth(widest_[2], re, third);
       return;
     }
     ToMarkup();

@@ -51,11 +51,10 @@ class ReportDocument {
     std::string tail;
   };
   // Replaces rows that follow one another in the report, found by ID, and
-  // the final total, but only when the page would then look exactly as one
-  // built afresh: the rows stay plain, every column keeps the same widest
-  // shapes and the total keeps its shape. nullopt, with nothing changed,
-  // otherwise, and also when the lines from the first row on would exceed
-  // `maxTail` bytes.
+  // the final total, keeping the widest rows those of a report built afresh
+  // with them. nullopt, with nothing changed, when a row is not there, the
+  // rows would not stay plain, or the lines from the first row on would
+  // exceed `maxTail` bytes.
   std::optional<Replaced> Replace(std::span<const RowCells> rows, std::string_view finalResultText,
                                   size_t maxTail);
 
@@ -84,7 +83,9 @@ class ReportDocument {
     Shape shape;
     std::string text;
   };
-  void NoteWidth(int column, std::string_view cell, const Shape& shape);
+  static void NoteWidth(std::vector<Widest>& widest, std::string_view cell, const Shape& shape);
+  // Finds the column's widest cells again among all rows.
+  void Remeasure(int column);
 
   std::string finalGbk_;
   std::string lines_;

@@ -323,8 +323,10 @@ QString CompatibilityScript() {
       render(true);
     }
     // A correction's rows and total, put in place of the old ones without
-    // reading the page again: `tail` is the lines from row k to the end.
-    window.zantorReplaceRows = function (k, tail, finalText) {
+    // reading the page again: `tail` is the lines from row k to the end,
+    // `widestNow` the widest rows with them, measured again as the columns
+    // may have widened or narrowed.
+    window.zantorReplaceRows = function (k, tail, finalText, widestNow) {
       if (k < 1 || k > n || fixed.length < 2) return false;
       var from = starts[k - 1];
       var count = 0;
@@ -345,7 +347,8 @@ QString CompatibilityScript() {
       for (var p = lines.indexOf('\n', from); p !== -1; p = lines.indexOf('\n', p + 1)) {
         starts.push(p);
       }
-      render(true);
+      widest = widestNow;
+      layout();
       return true;
     };
     body.innerHTML = '';
@@ -493,6 +496,8 @@ bool ReportView::ReplaceRows(std::span<const ReportDocument::RowCells> rows,
   args.append(QString::fromLatin1(done->tail.data(), static_cast<qsizetype>(done->tail.size())));
   args.append(QString::fromLatin1(report_->finalText().data(),
                                   static_cast<qsizetype>(report_->finalText().size())));
+  const std::string widest = report_->WidestRows();
+  args.append(QString::fromLatin1(widest.data(), static_cast<qsizetype>(widest.size())));
   const QString call =
       QStringLiteral("window.zantorReplaceRows ? window.zantorReplaceRows.apply(null, %1) : false")
           .arg(QString::fromUtf8(QJsonDocument(args).toJson(QJsonDocument::Compact)));

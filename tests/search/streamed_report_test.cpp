@@ -2,6 +2,7 @@
 // against the documents made from the whole table at once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -164,20 +165,91 @@ TEST(StreamedReport, ReplacedRowsGiveTheReportBuiltWithThem) {
   EXPECT_EQ(middle->firstRow, 2);
   EXPECT_EQ(middle->tail, "\n2 +\t21\t26\n3 +\t1\t26\n4 +\t2\t28\n5 *\t3\t84");
 
-  // An operator no row had (its width is another); a wider total; the only two-digit entry made
-  // narrower (the column would shrink); a final total of another shape; a step that is not there;
-  // steps that do not follow one another; a cell the page cannot keep.
-  EXPECT_FALSE(replaced({{"3", "-", "1", "24"}}, "84").first);
-  EXPECT_FALSE(replaced({{"5", "*", "3", "1,084"}}, "84").first);
-  EXPECT_FALSE(replaced({{"2", "+", "2", "7"}}, "84").first);
-  EXPECT_FALSE(replaced({{"5", "*", "3", "84"}}, "-84").first);
+  // A step that is not there; steps that do not follow one another; a cell
+  // or a total the page cannot keep as plain text.
   EXPECT_FALSE(replaced({{"6", "+", "1", "85"}}, "85").first);
   EXPECT_FALSE(replaced({{"3", "+", "1", "26"}, {"5", "*", "3", "84"}}, "84").first);
   EXPECT_FALSE(replaced({{"4", "+", "2", "x"}}, "84").first);
+  EXPECT_FALSE(replaced({{"4", "+", "2", "28"}}, "粘贴的内容太长").first);
   // Too long a tail for the page.
   ReportDocument doc = Streamed(before, "84");
   const std::vector<Row> first = {{"1", "+", "6", "6"}};
   EXPECT_FALSE(doc.Replace(first, "84", 10).has_value());
+}
+
+// Per column, the widest cells' shapes: each cell's characters in order, with
+// every digit as 0 (digits share one width), the set of them sorted.
+std::vector<std::string> WidestShapes(const ReportDocument& doc) {
+  std::vector<std::string> columns(3);
+  std::vector<std::vector<std::string>> sets(3);
+  const std::string all = doc.WidestRows();
+  std::string_view rows = all;
+  while (!rows.empty()) {
+    size_t end = rows.find('\n', 1);
+    if (end == std::string_view::npos) end = rows.size();
+    std::string_view row = rows.substr(1, end - 1);
+    rows = rows.substr(end);
+    for (auto& set : sets) {
+      const size_t tab = row.find('\t');
+      std::string shape(row.substr(0, tab));
+      for (char& ch : shape) {
+        if (ch >= '0' && ch <= '9') ch = '0';
+      }
+      std::sort(shape.begin(), shape.end());
+      set.push_back(shape);
+      row = tab == std::string_view::npos ? std::string_view() : row.substr(tab + 1);
+    }
+  }
+  for (size_t c = 0; c < 3; ++c) {
+    std::sort(sets[c].begin(), sets[c].end());
+    sets[c].erase(std::unique(sets[c].begin(), sets[c].end()), sets[c].end());
+    for (const std::string& shape : sets[c]) columns[c] += shape + "|";
+  }
+  return columns;
+}
+
+// Cells wider, narrower or of other characters than the widest ones, at the
+// start, in the middle and at the end: the document and its widest cells
+// are those of the report built afresh with the new rows.
+TEST(StreamedReport, ReplacedRowsMeasureAsTheReportBuiltWithThem) {
+  using Row = ReportDocument::RowCells;
+  const char* const kOps[] = {"+", "-", "*"};
+  const char* const kCells[] = {"1",        "22",         "-3",    "4.5",         "1,000",
+                                "-1,000.5", "999,999.25", "0.001", "123,456,789", "7"};
+  unsigned seed = 20261207;
+  auto next = [&seed](unsigned n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  auto row = [&](int id) {
+    return Row{std::to_string(id), kOps[next(3)], kCells[next(10)], kCells[next(10)]};
+  };
+  for (int round = 0; round < 300; ++round) {
+    const int n = 1 + static_cast<int>(next(12));
+    std::vector<Row> rows;
+    for (int id = 1; id <= n; ++id) rows.push_back(row(id));
+    auto table = [](const std::vector<Row>& rs) {
+      store::Table t = Rows({});
+      for (const Row& r : rs) t.cells.insert(t.cells.end(), {r.id, r.op, r.mdata, r.re});
+      t.rows = static_cast<int>(rs.size());
+      return t;
+    };
+    ReportDocument doc = Streamed(table(rows), kCells[next(10)]);
+    const std::string widestBefore = doc.WidestRows();
+    const int from = 1 + static_cast<int>(next(static_cast<unsigned>(n)));
+    const int to = from + static_cast<int>(next(static_cast<unsigned>(n - from + 1)));
+    std::vector<Row> fresh;
+    for (int id = from; id <= to; ++id) fresh.push_back(row(id));
+    const std::string total = kCells[next(10)];
+    ASSERT_TRUE(doc.Replace(fresh, total, 1 << 20).has_value()) << round;
+    std::copy(fresh.begin(), fresh.end(), rows.begin() + (from - 1));
+    const ReportDocument afresh = Streamed(table(rows), total);
+    ASSERT_EQ(doc.Text(), afresh.Text()) << round;
+    ASSERT_EQ(WidestShapes(doc), WidestShapes(afresh)) << "round " << round << "\n"
+                                                       << widestBefore << "\nnow\n"
+                                                       << doc.WidestRows() << "\nafresh\n"
+                                                       << afresh.WidestRows();
+  }
 }
 
 TEST(StreamedExport, BytesAreThoseOfTheWholeText) {

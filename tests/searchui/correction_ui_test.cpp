@@ -167,9 +167,11 @@ TEST_F(CorrectionUiTest, OnlyDataRowsOpenTheDialogAndCancelChangesNothing) {
 TEST_F(CorrectionUiTest, OperatorChangeOfTheLastStep) {
   RecordThreeSteps();
   ShowAll();
+  const int replaced = view().replacementsShown();
   AnswerWith({{0, QStringLiteral("1234567.5"), res::IDOK}});
   dialog_->CorrectRow(3);
-  ASSERT_TRUE(WaitForReport(view()));
+  // The final total loses its sign: the last column narrows, in place.
+  ASSERT_TRUE(WaitUntil([&] { return view().replacementsShown() > replaced; }));
   EXPECT_EQ(Totals(), (std::vector<std::string>{"0.05", "0.15", "1,234,567.65"}));
   const std::vector<store::CorrectionEntry> trail = store_->Corrections();
   ASSERT_EQ(trail.size(), 1u);
@@ -368,17 +370,32 @@ TEST_F(PatchedReportTest, NewFinalTotalPutInPlaceAsARebuildShowsIt) {
   EXPECT_EQ(again, Rebuilt(290));
 }
 
-TEST_F(PatchedReportTest, WiderCellsOrAnotherViewShowTheReportAgain) {
+TEST_F(PatchedReportTest, WiderAndNarrowerColumnsPutInPlaceAsARebuildShowsThem) {
   RecordTwoRuns();
   ShowAll(QStringLiteral("全"), QStringLiteral("154"));
-  // Totals of four digits and a grouping comma: the columns would widen.
-  ASSERT_TRUE(CorrectAndWait(300, QStringLiteral("1000")));
-  EXPECT_EQ(dialog_->finalResultText(), QStringLiteral("1,153"));
-  const Seen fresh = Look(300);
-  EXPECT_NE(fresh.bottom.indexOf(QStringLiteral(" 1,153/")), -1);
-  EXPECT_EQ(fresh, Rebuilt(300));
+  // An entry and totals wider than the headers, and a final total of that
+  // shape: the entry and total columns widen.
+  ASSERT_FALSE(CorrectAndWait(300, QStringLiteral("1000000000000")));
+  EXPECT_EQ(dialog_->finalResultText(), QStringLiteral("1,000,000,000,153"));
+  const Seen wider = Look(300);
+  EXPECT_NE(wider.bottom.indexOf(QStringLiteral(" 1,000,000,000,153/")), -1)
+      << wider.bottom.toStdString();
+  EXPECT_EQ(wider, Rebuilt(300));
+  // Back to 1: the only wide cells go, and the columns narrow again.
+  ASSERT_FALSE(CorrectAndWait(300, QStringLiteral("1")));
+  const Seen narrower = Look(300);
+  EXPECT_EQ(dialog_->finalResultText(), QStringLiteral("154"));
+  EXPECT_EQ(narrower, Rebuilt(300));
+  // A point and a sign no entry had, far from the end.
+  ASSERT_FALSE(CorrectAndWait(20, QStringLiteral("-0.5")));
+  const Seen signed_ = Look(20);
+  EXPECT_EQ(signed_, Rebuilt(20));
+}
+
+TEST_F(PatchedReportTest, AnotherViewIsShownAgain) {
+  RecordTwoRuns();
   // Under a filter a correction may take rows in or out: always read again.
-  ShowAll(QStringLiteral("+"), QStringLiteral("1,153"));
+  ShowAll(QStringLiteral("+"), QStringLiteral("154"));
   EXPECT_TRUE(CorrectAndWait(299, QStringLiteral("2")));
 }
 
