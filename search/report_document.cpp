@@ -58,6 +58,14 @@ Line Split(std::string_view line) {
           line.substr(tab1 + 1, tab2 - tab1 - 1), line.substr(tab2 + 1)};
 }
 
+// The shapes of a row's three cells: "ID oP" (the space is in every such
+// cell), the entry and the total; false when a cell is not plain.
+template <class Shape>
+bool MeasureRow(const Line& row, Shape (&shapes)[3]) {
+  return Measure(row.id, shapes[0]) && Measure(row.op, shapes[0]) &&
+         Measure(row.mdata, shapes[1]) && Measure(row.re, shapes[2]);
+}
+
 template <class F>
 void ForEachLine(std::string_view lines, F&& f) {
   size_t at = 0;
@@ -146,20 +154,17 @@ std::optional<ReportDocument::Replaced> ReportDocument::Replace(std::span<const 
     if (end == std::string::npos) end = lines_.size();
     const Line l = Split(std::string_view(lines_).substr(pos, end - pos));
     if (l.id != r.id) return std::nullopt;
-    Shape first, second, third;
-    if (!Measure(r.id, first) || !Measure(r.op, first) || !Measure(r.mdata, second) ||
-        !Measure(r.re, third)) {
-      return std::nullopt;
-    }
+    Shape shapes[3];
+    if (!MeasureRow(Line{r.id, r.op, r.mdata, r.re}, shapes)) return std::nullopt;
     oldCells[0].push_back(std::string_view(lines_).substr(pos + 1, l.id.size() + 1 + l.op.size()));
     oldCells[1].push_back(l.mdata);
     oldCells[2].push_back(l.re);
     fresh.append("\n");
-    newShapes[0].push_back({first, fresh.size()});
+    newShapes[0].push_back({shapes[0], fresh.size()});
     fresh.append(r.id).append(" ").append(r.op).append("\t");
-    newShapes[1].push_back({second, fresh.size()});
+    newShapes[1].push_back({shapes[1], fresh.size()});
     fresh.append(r.mdata).append("\t");
-    newShapes[2].push_back({third, fresh.size()});
+    newShapes[2].push_back({shapes[2], fresh.size()});
     fresh.append(r.re);
     pos = end;
   }
@@ -192,27 +197,22 @@ std::optional<ReportDocument::Replaced> ReportDocument::Replace(std::span<const 
   lines_.append(fresh);
   finalGbk_ = Gbk(finalResultText);
   for (int c = 0; c < 3; ++c) widest_[c] = std::move(widest[c]);
-  for (int c = 0; c < 3; ++c) {
-    if (remeasure[c]) Remeasure(c);
-  }
+  if (remeasure[0] || remeasure[1] || remeasure[2]) Remeasure(remeasure);
   return Replaced{rows_ - after + 1, std::move(fresh)};
 }
 
-void ReportDocument::Remeasure(int column) {
-  std::vector<Widest>& w = widest_[column];
-  w.clear();
+void ReportDocument::Remeasure(const bool (&columns)[3]) {
+  for (int c = 0; c < 3; ++c) {
+    if (columns[c]) widest_[c].clear();
+  }
   ForEachLine(lines_, [&](std::string_view line) {
     const Line l = Split(line);
-    Shape shape;
-    if (column == 0) {
-      // The space between the ID and the operator is in every such cell.
-      Measure(l.id, shape);
-      Measure(l.op, shape);
-      NoteWidth(w, line.substr(1, l.id.size() + 1 + l.op.size()), shape);
-    } else {
-      const std::string_view cell = column == 1 ? l.mdata : l.re;
-      Measure(cell, shape);
-      NoteWidth(w, cell, shape);
+    Shape shapes[3];
+    MeasureRow(l, shapes);
+    const std::string_view cells[3] = {line.substr(1, l.id.size() + 1 + l.op.size()), l.mdata,
+                                       l.re};
+    for (int c = 0; c < 3; ++c) {
+      if (columns[c]) NoteWidth(widest_[c], cells[c], shapes[c]);
     }
   });
 }
@@ -226,15 +226,15 @@ void ReportDocument::Add(std::string_view id, std::string_view op, std::string_v
                          std::string_view re, bool utf8) {
   ++rows_;
   if (plain_) {
-    Shape first, second, third;
-    if (Measure(id, first) && Measure(op, first) && Measure(mdata, second) && Measure(re, third)) {
+    Shape shapes[3];
+    if (MeasureRow(Line{id, op, mdata, re}, shapes)) {
       const size_t at = lines_.size();
       lines_.append("\n").append(id).append(" ").append(op).append("\t").append(mdata);
       lines_.append("\t").append(re);
       NoteWidth(widest_[0], std::string_view(lines_).substr(at + 1, id.size() + 1 + op.size()),
-                first);
-      NoteWidth(widest_[1], mdata, second);
-      NoteWidth(widest_[2], re, third);
+                shapes[0]);
+      NoteWidth(widest_[1], mdata, shapes[1]);
+      NoteWidth(widest_[2], re, shapes[2]);
       return;
     }
     ToMarkup();

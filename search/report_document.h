@@ -84,8 +84,8 @@ class ReportDocument {
     std::string text;
   };
   static void NoteWidth(std::vector<Widest>& widest, std::string_view cell, const Shape& shape);
-  // Finds the column's widest cells again among all rows.
-  void Remeasure(int column);
+  // Finds the widest cells of the columns marked again among all rows.
+  void Remeasure(const bool (&columns)[3]);
 
   std::string finalGbk_;
   std::string lines_;
