@@ -58,12 +58,23 @@ Line Split(std::string_view line) {
           line.substr(tab1 + 1, tab2 - tab1 - 1), line.substr(tab2 + 1)};
 }
 
-// The shapes of a row's three cells: "ID oP" (the space is in every such
-// cell), the entry and the total; false when a cell is not plain.
+// The shape of a row's cell in `column`: "ID oP" (the space is in every
+// such cell), the entry or the total; false when the cell is not plain.
+template <class Shape>
+bool MeasureCell(const Line& row, int column, Shape& shape) {
+  switch (column) {
+    case 0:
+      return Measure(row.id, shape) && Measure(row.op, shape);
+    case 1:
+      return Measure(row.mdata, shape);
+    default:
+      return Measure(row.re, shape);
+  }
+}
 template <class Shape>
 bool MeasureRow(const Line& row, Shape (&shapes)[3]) {
-  return Measure(row.id, shapes[0]) && Measure(row.op, shapes[0]) &&
-         Measure(row.mdata, shapes[1]) && Measure(row.re, shapes[2]);
+  return MeasureCell(row, 0, shapes[0]) && MeasureCell(row, 1, shapes[1]) &&
+         MeasureCell(row, 2, shapes[2]);
 }
 
 template <class F>
@@ -207,12 +218,11 @@ void ReportDocument::Remeasure(const bool (&columns)[3]) {
   }
   ForEachLine(lines_, [&](std::string_view line) {
     const Line l = Split(line);
-    Shape shapes[3];
-    MeasureRow(l, shapes);
     const std::string_view cells[3] = {line.substr(1, l.id.size() + 1 + l.op.size()), l.mdata,
                                        l.re};
     for (int c = 0; c < 3; ++c) {
-      if (columns[c]) NoteWidth(widest_[c], cells[c], shapes[c]);
+      Shape shape;
+      if (columns[c] && MeasureCell(l, c, shape)) NoteWidth(widest_[c], cells[c], shape);
     }
   });
 }
