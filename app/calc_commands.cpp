@@ -4,6 +4,7 @@
 
 #include "app/calc_dialog.h"
 #include "app/messages.h"
+#include "app/tape_window.h"
 #include "engine/step.h"
 #include "platform/desktop.h"
 #include "platform/launch.h"
@@ -100,6 +101,7 @@ void CCalcDlg::OnZeroResult() {
   engine::ZeroResult(state_);
   SetDlgItemText(res::kResultField, QStringLiteral("0.00"));
   store_->RecordTotal(state_.accScale, "0.00");
+  if (tape_ != nullptr) tape_->RunClosed();
 }
 
 void CCalcDlg::OnClearAll() {
@@ -114,6 +116,7 @@ void CCalcDlg::OnClearAll() {
   ClearHistoryFile();
   engine::ZeroResult(state_);
   OpenHistory();
+  if (tape_ != nullptr) tape_->Reopen();
   FocusEntryField();
 }
 

@@ -10,6 +10,7 @@
 
 #include "app/messages.h"
 #include "app/search_loader.h"
+#include "app/tape_window.h"
 #include "engine/step.h"
 #include "platform/corner.h"
 #include "platform/desktop.h"
@@ -28,6 +29,9 @@ namespace {
 // whose delays follow from that one, goes again ten times as long after that.
 constexpr int kTipDelayMs = 150;
 constexpr int kTipShownMs = 10 * kTipDelayMs;
+// The tape indexes a long history on a thread of its own; it starts once the
+// window is up, so that the start itself is not slowed by it.
+constexpr int kTapeStartMs = 1000;
 
 }  // namespace
 
@@ -105,6 +109,53 @@ void CCalcDlg::OnInitDialog(const QString& executableDir) {
   OpenHistory();
   UpdateData(true);
   ItemAs<QLineEdit>(res::kEntryField)->setFocus();
+  QTimer::singleShot(kTapeStartMs, this, [this] {
+    if (!closed_) tape();
+  });
+}
+
+TapeWindow* CCalcDlg::tape() {
+  if (tape_ == nullptr && store_) {
+    tape_ = new TapeWindow(this, store_.get());
+    connect(tape_, &TapeWindow::HideRequested, this, [this] { HideTape(); });
+    connect(tape_, &TapeWindow::CorrectRequested, this,
+            [this](long long id) { CorrectFromTape(id); });
+    if (opacity_ != nullptr) {
+      connect(opacity_->slider(), &QSlider::valueChanged, tape_,
+              [this](int alpha) { platform::SetWindowOpacity(tape_, alpha); });
+    }
+  }
+  return tape_;
+}
+
+void CCalcDlg::OnToggleTape() {
+  TapeWindow* t = tape();
+  if (t == nullptr) return;
+  if (t->isVisible()) {
+    HideTape();
+    return;
+  }
+  if (opacity_ != nullptr) platform::SetWindowOpacity(t, opacity_->slider()->value());
+  t->ShowDocked();
+  FocusEntryField();
+}
+
+void CCalcDlg::HideTape() {
+  if (tape_ != nullptr) tape_->hide();
+  activateWindow();
+  FocusEntryField();
+}
+
+void CCalcDlg::CorrectFromTape(long long id) {
+  if (!store_ || !RunCorrectionModule(tape_, *store_, id)) return;
+  int accScale = 0;
+  std::string total;
+  if (store_->TakeCorrectedTotal(&accScale, &total)) {
+    engine::RestoreAccumulator(state_, accScale, total);
+    SetDlgItemText(res::kResultField, QString::fromStdString(total));
+    UpdateData(true);
+  }
+  tape_->model()->Reindex();
 }
 
 void CCalcDlg::SetUpToolTip() {
@@ -165,6 +216,7 @@ void CCalcDlg::EvaluateStep() {
   SetDlgItemText(res::kLastEntryField, lastEntryText_);
   SetDlgItemText(res::kResultField, QString::fromStdString(r.row.re));
   if (store_) store_->RecordStep(r.row, state_.accScale);
+  if (tape_ != nullptr) tape_->StepAdded();
   UpdateData(true);
   entryText_.clear();
   UpdateData(false);
@@ -281,6 +333,7 @@ void CCalcDlg::OpenSearch() {
   UpdateData(true);
   SaveTotal();
   const QString finalResultText = resultText_;
+  const size_t corrections = tape_ != nullptr ? store_->Corrections().size() : 0;
   if (!searchRunner_ || !searchRunner_(this, *store_, finalResultText)) {
     store_->BeginTransaction();  // the search dialog would have begun it on closing
   }
@@ -292,6 +345,7 @@ void CCalcDlg::OpenSearch() {
     SetDlgItemText(res::kResultField, QString::fromStdString(total));
     UpdateData(true);
   }
+  if (tape_ != nullptr && store_->Corrections().size() != corrections) tape_->model()->Reindex();
   FocusEntryField();
 }
 

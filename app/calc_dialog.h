@@ -16,6 +16,8 @@ class QKeyEvent;
 
 namespace zantor::app {
 
+class TapeWindow;
+
 // Opens the search dialog over the main one; the default loads the search
 // module on first use, so that the browser engine costs nothing until then.
 using SearchRunner =
@@ -39,6 +41,7 @@ class CCalcDlg : public platform::TemplateDialog, public input::EntryCommands {
   void OnNormalMode();
   void ToggleEntryMode() override;
   void OnFind() override;
+  void OnToggleTape() override;
   void OnExport();
   void OnViewLast();
   void OnStore() override;
@@ -63,6 +66,8 @@ class CCalcDlg : public platform::TemplateDialog, public input::EntryCommands {
   const QString& lastEntryText() const { return lastEntryText_; }
   platform::OpacityControl* opacity() const { return opacity_; }
   void SetSearchRunner(SearchRunner runner) { searchRunner_ = std::move(runner); }
+  // The tape window, made at the first T (or soon after start-up).
+  TapeWindow* tape();
 
  protected:
   void OnCommand(int id) override;
@@ -83,6 +88,8 @@ class CCalcDlg : public platform::TemplateDialog, public input::EntryCommands {
   void ClearHistoryFile();
   void ReportStoreNotice(store::Notice notice);
   void SetUpToolTip();
+  void HideTape();
+  void CorrectFromTape(long long id);
 
   engine::CalcState state_;
   std::unique_ptr<store::HistoryStore> store_;
@@ -92,6 +99,7 @@ class CCalcDlg : public platform::TemplateDialog, public input::EntryCommands {
   QString helpPath_;
   platform::OpacityControl* opacity_ = nullptr;
   SearchRunner searchRunner_;
+  TapeWindow* tape_ = nullptr;
   bool toldUnrecorded_ = false;
   bool closed_ = false;
 };

@@ -14,6 +14,7 @@ namespace zantor::app {
 namespace {
 
 using RunSearch = bool (*)(QWidget*, store::HistoryStore*, const QString*);
+using CorrectStep = bool (*)(QWidget*, store::HistoryStore*, long long);
 
 // The browser engine greets every start with notes meant for programs that
 // link it from the start (and, as root, that its sandbox is off). The program
@@ -32,6 +33,7 @@ void DropEngineStartNotes(QtMsgType type, const QMessageLogContext& context,
 
 struct Loaded {
   RunSearch run = nullptr;
+  CorrectStep correct = nullptr;
   QString why;  // for the user, when run is null
 };
 
@@ -61,6 +63,7 @@ Loaded Load(const QStringList& candidates) {
       continue;
     }
     out.run = reinterpret_cast<RunSearch>(library.resolve("zantor_run_search"));
+    out.correct = reinterpret_cast<CorrectStep>(library.resolve("zantor_correct_step"));
     if (out.run != nullptr) return out;
     out.why = kSearchModuleMismatch;
     return out;
@@ -111,6 +114,21 @@ bool RunSearchModule(QWidget* owner, store::HistoryStore& store, const QString& 
   static RunSearch run = nullptr;
   if (run == nullptr) run = LoadOrTell(SearchModuleCandidates(), owner);
   return run != nullptr && run(owner, &store, &finalResultText);
+}
+
+bool RunCorrectionModule(QWidget* owner, store::HistoryStore& store, long long id) {
+  static CorrectStep correct = nullptr;
+  if (correct == nullptr) {
+    const Loaded loaded = Load(SearchModuleCandidates());
+    correct = loaded.correct;
+    if (correct == nullptr) {
+      platform::MessageBox(
+          owner, kSearchUnavailable.arg(loaded.run == nullptr ? loaded.why : kSearchModuleMismatch),
+          platform::MB_OK | platform::MB_ICONWARNING);
+      return false;
+    }
+  }
+  return correct(owner, &store, id);
 }
 
 }  // namespace zantor::app

@@ -25,4 +25,8 @@ bool RunSearchModuleFrom(const QStringList& candidates, QWidget* owner, store::H
 // The same with SearchModuleCandidates().
 bool RunSearchModule(QWidget* owner, store::HistoryStore& store, const QString& finalResultText);
 
+// Opens 改正第 N 步 for step `id` from the same module (the tape's way to a
+// correction). True when the history changed.
+bool RunCorrectionModule(QWidget* owner, store::HistoryStore& store, long long id);
+
 }  // namespace zantor::app

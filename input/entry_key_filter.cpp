@@ -38,6 +38,9 @@ void EntryKeyFilter::Act(KeyAction action) {
     case KeyAction::kFind:
       commands_->OnFind();
       break;
+    case KeyAction::kToggleTape:
+      commands_->OnToggleTape();
+      break;
     case KeyAction::kNumLockGuard:
       commands_->HoldNumLockOn();
       break;

@@ -21,6 +21,7 @@ class EntryCommands {
   virtual void OnRecall() = 0;
   virtual void ToggleEntryMode() = 0;
   virtual void OnFind() = 0;
+  virtual void OnToggleTape() {}
   // A paste problem is reported in the result field.
   virtual void ShowPasteMessage(const QString& message) = 0;
   // Keeps the keypad sending digits; a no-op where the desktop has no NumLock.

@@ -47,6 +47,8 @@ KeyAction EntryHotkey(int code) {
       return KeyAction::kToggleMode;
     case vk::kF:
       return KeyAction::kFind;
+    case vk::kT:
+      return KeyAction::kToggleTape;
     case vk::kSubtract:
       return KeyAction::kToggleSign;
     case vk::kNumLock:

@@ -29,6 +29,7 @@ enum class KeyAction {
   kRecall,
   kToggleMode,
   kFind,
+  kToggleTape,  // show or hide the tape window
   kToggleSign,  // replace the field's text by ToggleSign(text), caret at the end
   kNumLockGuard,
 };
@@ -51,6 +52,7 @@ inline constexpr int kDigit9 = 57;
 inline constexpr int kC = 67;
 inline constexpr int kF = 70;
 inline constexpr int kQ = 81;
+inline constexpr int kT = 84;
 inline constexpr int kV = 86;
 inline constexpr int kZ = 90;
 inline constexpr int kNumpad0 = 96;

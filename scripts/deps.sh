@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libbenchmark-dev libx11-dev
   xvfb xauth xdotool x11-xserver-utils python3 python3-xlib fonts-wqy-microhei
   desktop-file-utils appstream sqlite3
-  weston xwayland qt6-wayland lintian dpkg-dev file
+  weston xwayland qt6-wayland lintian dpkg-dev file poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,9 +3,11 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+#include "engine/messages.h"
 #include "input/key_filter.h"
 #include "platform/desktop.h"
 #include "search/value_key_filter.h"
+#include "store/history_store.h"
 
 namespace zantor::search {
 namespace {
@@ -66,5 +68,51 @@ QComboBox* CCorrectDlg::operatorList() const {
   return ItemAs<QComboBox>(res::kCorrectOperatorList);
 }
 QLineEdit* CCorrectDlg::entryField() const { return ItemAs<QLineEdit>(res::kCorrectEntryField); }
+
+bool CorrectStepFromTape(QWidget* owner, store::HistoryStore& store, long long id) {
+  const store::Table row =
+      store.Query("SELECT oP,mdata FROM MyData WHERE ID=" + std::to_string(id) + ";");
+  if (row.rows < 1 || row.columns < 2) return false;
+  const char op = row.cells[2].empty() ? '+' : row.cells[2][0];
+  const QString entry = QString::fromStdString(row.cells[3]);
+  QString typed = entry;
+  typed.remove(QLatin1Char(','));
+  CCorrectDlg dialog(id, op, entry, owner);
+  while (dialog.DoModal() == res::IDOK) {
+    if (dialog.op() == op && dialog.entry() == typed) return false;
+    const store::CorrectionOutcome out =
+        store.Correct({id, dialog.op(), dialog.entry().toStdString()});
+    using store::CorrectionStatus;
+    QString why;
+    switch (out.status) {
+      case CorrectionStatus::kDone:
+        return true;
+      case CorrectionStatus::kEntryRefused: {
+        const std::string_view text = engine::MessageText(out.message);
+        if (!text.empty()) {
+          platform::MessageBox(owner,
+                               QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                               platform::MB_OK | platform::MB_ICONWARNING);
+        }
+        continue;
+      }
+      case CorrectionStatus::kUnknownId:
+        why = kCorrectUnknownStep.arg(id);
+        break;
+      case CorrectionStatus::kNoBase:
+        why = kCorrectNoBase.arg(id);
+        break;
+      case CorrectionStatus::kInUse:
+        why = kCorrectInUse;
+        break;
+      default:
+        why = kCorrectFailed;
+        break;
+    }
+    platform::MessageBox(owner, why, platform::MB_OK | platform::MB_ICONWARNING);
+    return false;
+  }
+  return false;
+}
 
 }  // namespace zantor::search

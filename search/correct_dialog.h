@@ -9,6 +9,10 @@
 class QComboBox;
 class QLineEdit;
 
+namespace zantor::store {
+class HistoryStore;
+}
+
 namespace zantor::search {
 
 class CCorrectDlg : public platform::TemplateDialog {
@@ -33,6 +37,11 @@ inline const QString kCorrectNoBase =
     QStringLiteral("第 %1 步的结果不是由前一步算出的，\n无法改正。");
 inline const QString kCorrectInUse = QStringLiteral("历史数据文件正被其他程序使用，\n没有改正。");
 inline const QString kCorrectFailed = QStringLiteral("改正没有成功，历史数据没有改变。");
+
+// Opens 改正第 N 步 for step `id` of `store` over `owner` and corrects the step
+// on 确定, telling the user why when it cannot; a refused entry brings the
+// dialog back with what was typed. True when the history changed.
+bool CorrectStepFromTape(QWidget* owner, store::HistoryStore& store, long long id);
 
 // The caption for step `id`: "改正第 N 步".
 inline QString CorrectCaption(long long id) { return QStringLiteral("改正第 %1 步").arg(id); }

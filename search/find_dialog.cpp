@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QSaveFile>
 #include <QSlider>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <span>
@@ -168,7 +169,13 @@ void CFindDlg::ShowRows(const std::optional<std::string>& sql) {
 void CFindDlg::ShowCorrectedEntries() {
   std::map<long long, std::string> before;
   for (store::CorrectionEntry& c : store_.Corrections()) before[c.stepId] = std::move(c.oldEntry);
-  view_->SetCorrectedEntries(before);
+  std::map<long long, std::string> notes;
+  const store::Table t = store_.Query("SELECT ID,note FROM notes;");
+  for (int r = 1; r <= t.rows && t.columns == 2; ++r) {
+    notes[std::atoll(t.cells[static_cast<size_t>(2 * r)].c_str())] =
+        t.cells[static_cast<size_t>(2 * r + 1)];
+  }
+  view_->SetCorrectedEntries(before, notes);
 }
 
 bool CFindDlg::ShowCorrectedRows(const store::CorrectionOutcome& done) {

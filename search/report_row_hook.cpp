@@ -40,13 +40,17 @@ class HookedPage : public QWebEnginePage {
   std::function<void(qlonglong)> onRow_;
 };
 
-QString HookSource(const QJsonObject& before) {
+QString HookSource(const QJsonObject& before, const QJsonObject& notes) {
   return QStringLiteral(R"JS(
 (function () {
   var before = %1;
+  var notes = %3;
   // A report whose rows are replaced in place keeps its page: the entries
   // come anew.
-  window.zantorCorrectedEntries = function (entries) { before = entries; };
+  window.zantorCorrectedEntries = function (entries, stepNotes) {
+    before = entries;
+    notes = stepNotes || {};
+  };
   // The row's ID when `node` lies in a data row of the report ("ID oP",
   // entry, total), else null.
   function dataRow(node) {
@@ -65,23 +69,25 @@ QString HookSource(const QJsonObject& before) {
   document.addEventListener('mouseover', function (e) {
     var r = dataRow(e.target);
     if (!r || r.cell !== r.row.cells[1]) return;
-    if (Object.prototype.hasOwnProperty.call(before, r.id)) {
-      r.cell.title = '改正前：' + before[r.id];
-    }
+    var title = [];
+    if (Object.prototype.hasOwnProperty.call(before, r.id)) title.push('改正前：' + before[r.id]);
+    if (Object.prototype.hasOwnProperty.call(notes, r.id)) title.push('备注：' + notes[r.id]);
+    if (title.length) r.cell.title = title.join('\n');
   }, true);
 })();
 )JS")
-      .arg(QString::fromUtf8(QJsonDocument(before).toJson(QJsonDocument::Compact)), kRowMark);
+      .arg(QString::fromUtf8(QJsonDocument(before).toJson(QJsonDocument::Compact)), kRowMark,
+           QString::fromUtf8(QJsonDocument(notes).toJson(QJsonDocument::Compact)));
 }
 
-void InstallHook(QWebEnginePage* page, const QJsonObject& before) {
+void InstallHook(QWebEnginePage* page, const QJsonObject& before, const QJsonObject& notes = {}) {
   QWebEngineScriptCollection& scripts = page->scripts();
   for (const QWebEngineScript& old : scripts.find(kHookScript)) scripts.remove(old);
   QWebEngineScript hook;
   hook.setName(kHookScript);
   hook.setInjectionPoint(QWebEngineScript::DocumentCreation);
   hook.setWorldId(QWebEngineScript::ApplicationWorld);
-  hook.setSourceCode(HookSource(before));
+  hook.setSourceCode(HookSource(before, notes));
   scripts.insert(hook);
 }
 
@@ -93,15 +99,21 @@ QWebEnginePage* ReportView::MakeHookedPage(QWebEngineProfile* profile) {
   return page;
 }
 
-void ReportView::SetCorrectedEntries(const std::map<long long, std::string>& before) {
-  QJsonObject entries;
-  for (const auto& [id, entry] : before) {
-    entries.insert(QString::number(id), QString::fromStdString(entry));
-  }
-  InstallHook(page(), entries);
+void ReportView::SetCorrectedEntries(const std::map<long long, std::string>& before,
+                                     const std::map<long long, std::string>& notes) {
+  auto json = [](const std::map<long long, std::string>& texts) {
+    QJsonObject o;
+    for (const auto& [id, text] : texts)
+      o.insert(QString::number(id), QString::fromStdString(text));
+    return o;
+  };
+  const QJsonObject entries = json(before);
+  const QJsonObject stepNotes = json(notes);
+  InstallHook(page(), entries, stepNotes);
   page()->runJavaScript(
-      QStringLiteral("window.zantorCorrectedEntries && window.zantorCorrectedEntries(%1)")
-          .arg(QString::fromUtf8(QJsonDocument(entries).toJson(QJsonDocument::Compact))),
+      QStringLiteral("window.zantorCorrectedEntries && window.zantorCorrectedEntries(%1, %2)")
+          .arg(QString::fromUtf8(QJsonDocument(entries).toJson(QJsonDocument::Compact)),
+               QString::fromUtf8(QJsonDocument(stepNotes).toJson(QJsonDocument::Compact))),
       QWebEngineScript::ApplicationWorld);
 }
 

@@ -41,10 +41,11 @@ class ReportView : public QWebEngineView {
   // not take shows the whole report again instead.
   int replacementsShown() const { return replaced_; }
 
-  // Steps corrected earlier, by ID, with the entry each had before: from the
-  // next report on, hovering such a row's entry shows it in a title. The
-  // document text stays as it is.
-  void SetCorrectedEntries(const std::map<long long, std::string>& before);
+  // Steps corrected earlier, by ID, with the entry each had before, and the
+  // steps' notes: from the next report on, hovering such a row's entry shows
+  // them in a title. The document text stays as it is.
+  void SetCorrectedEntries(const std::map<long long, std::string>& before,
+                           const std::map<long long, std::string>& notes = {});
 
  signals:
   // A data row of the report was double-clicked (header, final and

@@ -7,6 +7,7 @@
 #include <QSGRendererInterface>
 #include <QtGlobal>
 
+#include "search/correct_dialog.h"
 #include "search/find_dialog.h"
 
 // Exported by QtGui without a public declaration.
@@ -53,4 +54,11 @@ extern "C" Q_DECL_EXPORT bool zantor_run_search(QWidget* owner, zantor::store::H
   zantor::search::CFindDlg dialog(*store, *finalResultText, owner);
   dialog.DoModal();
   return true;
+}
+
+// The tape's way to 改正第 N 步, which needs no browser engine.
+extern "C" Q_DECL_EXPORT bool zantor_correct_step(QWidget* owner,
+                                                  zantor::store::HistoryStore* store,
+                                                  long long id) {
+  return zantor::search::CorrectStepFromTape(owner, *store, id);
 }

@@ -280,11 +280,11 @@ CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
   return out;
 }
 
-namespace {
+namespace detail {
 
-// Opens `path` for the command line. With `exclusive`, the connection takes
-// the file for itself: in WAL mode every other open connection holds a shared
-// lock on it, so a running window makes the first read fail as busy.
+// With `exclusive`, the connection takes the file for itself: in WAL mode
+// every other open connection holds a shared lock on it, so a running window
+// makes the first read fail as busy.
 CorrectionStatus OpenForCommandLine(const std::string& path, bool exclusive, sql::Connection* db) {
   if (db->Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX) != SQLITE_OK) {
     return CorrectionStatus::kUnavailable;
@@ -306,7 +306,9 @@ CorrectionStatus OpenForCommandLine(const std::string& path, bool exclusive, sql
   return Busy(rc) ? CorrectionStatus::kInUse : CorrectionStatus::kUnavailable;
 }
 
-}  // namespace
+}  // namespace detail
+
+using detail::OpenForCommandLine;
 
 CorrectionOutcome CorrectStepInFile(const std::string& path, const CorrectionRequest& request,
                                     const StoredRowSink& stored,

@@ -83,4 +83,14 @@ std::vector<CorrectionEntry> ListCorrections(::sqlite3* db);
 std::vector<CorrectionEntry> ListCorrectionsInFile(const std::string& path,
                                                    CorrectionStatus* status);
 
+namespace sql {
+class Connection;
+}
+namespace detail {
+// Opens `path` for the command line, never creating it, and refuses what the
+// window would call damaged (kNotHistory); kDone when *db is ready. With
+// `exclusive`, a file another connection has open gives kInUse.
+CorrectionStatus OpenForCommandLine(const std::string& path, bool exclusive, sql::Connection* db);
+}  // namespace detail
+
 }  // namespace zantor::store

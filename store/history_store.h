@@ -158,6 +158,9 @@ class HistoryStore {
   CorrectionOutcome Correct(const CorrectionRequest& request,
                             const CorrectionProgress& progress = {});
   std::vector<CorrectionEntry> Corrections();
+  // Sets or (empty) removes the note of step `id` (store/tape_lines.h),
+  // committed as a step is.
+  CorrectionStatus SetNote(long long id, std::string_view note);
   // The current total a correction made new since the last call, once: the
   // window takes it as its own when the search dialog closes.
   bool TakeCorrectedTotal(int* accScale, std::string* total);

@@ -1,9 +1,11 @@
 #include "tape/correct_command.h"
 
+#include <deque>
 #include <string_view>
 
 #include "engine/messages.h"
 #include "store/correction.h"
+#include "store/tape_lines.h"
 
 namespace zantor::tape {
 namespace {
@@ -89,6 +91,67 @@ int CorrectionsCommand(const std::string& file, std::FILE* out, std::FILE* err) 
   }
   std::fflush(out);
   return 0;
+}
+
+namespace {
+
+void AppendTapeLine(const store::TapeLine& l, std::string* text) {
+  text->clear();
+  if (l.rule) {
+    text->append("# ");
+    text->append(store::RuleText(l.item, l.total));
+  } else {
+    text->append(std::to_string(l.id));
+    text->push_back('\t');
+    text->append(std::to_string(l.item));
+    text->push_back('\t');
+    text->append(store::OperatorGlyph(l.op));
+    text->push_back('\t');
+    text->append(l.entry);
+    text->push_back('\t');
+    text->append(l.total);
+    text->push_back('\t');
+    text->append(l.note);
+  }
+  text->push_back('\n');
+}
+
+}  // namespace
+
+int TapeCommand(const std::string& file, long long last, std::FILE* out, std::FILE* err) {
+  CorrectionStatus status;
+  std::string text;
+  std::deque<std::string> tail;
+  store::ForEachTapeLine(
+      file,
+      [&](const store::TapeLine& line) {
+        AppendTapeLine(line, &text);
+        if (last <= 0) {
+          std::fwrite(text.data(), 1, text.size(), out);
+          return;
+        }
+        if (static_cast<long long>(tail.size()) == last) tail.pop_front();
+        tail.push_back(text);
+      },
+      &status);
+  if (status != CorrectionStatus::kDone) {
+    TellFile(err, status, file, 0);
+    return 1;
+  }
+  for (const std::string& t : tail) std::fwrite(t.data(), 1, t.size(), out);
+  std::fflush(out);
+  return 0;
+}
+
+int NoteCommand(const std::string& file, long long id, const std::string& note, std::FILE* err) {
+  const CorrectionStatus status = store::WriteNoteInFile(file, id, note);
+  if (status == CorrectionStatus::kEntryRefused) {
+    std::fprintf(err, "zantor-tape: a note holds at most %zu characters; nothing was changed\n",
+                 store::kMaxNoteLength);
+    return 1;
+  }
+  TellFile(err, status, file, id);
+  return status == CorrectionStatus::kDone ? 0 : 1;
 }
 
 }  // namespace zantor::tape

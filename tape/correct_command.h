@@ -19,4 +19,13 @@ int CorrectCommand(const std::string& file, long long id, char op, const std::st
 // the file cannot be read as a history.
 int CorrectionsCommand(const std::string& file, std::FILE* out, std::FILE* err);
 
+// Prints the tape of the history `file`: ID, 序号, operator, entry, total and
+// note, tab-separated, each run closed by "# 共 N 笔  合计 X"; with `last` > 0
+// only its last `last` lines. Reads while a window has the file open.
+int TapeCommand(const std::string& file, long long last, std::FILE* out, std::FILE* err);
+
+// Sets the note of step `id`, or removes it when `note` is empty. Refuses as
+// a correction does.
+int NoteCommand(const std::string& file, long long id, const std::string& note, std::FILE* err);
+
 }  // namespace zantor::tape

@@ -23,6 +23,8 @@ int Usage() {
       "usage: zantor-tape [--normal] [--db FILE [--keep] [--commit-every N]]\n"
       "       zantor-tape --db FILE --correct ID [OP] ENTRY\n"
       "       zantor-tape --db FILE --corrections\n"
+      "       zantor-tape --db FILE --tape [--last N]\n"
+      "       zantor-tape --db FILE --note ID TEXT\n"
       "Reads a tape from standard input: ENTRY, '+ ENTRY', '- ENTRY', '* ENTRY',\n"
       "'+', '-', '*' alone, 'fast', 'normal', 'zero'; '#' starts a comment.\n"
       "--db FILE          record every step into the history file FILE, as the window\n"
@@ -35,6 +37,10 @@ int Usage() {
       "                   every later total of its run is recomputed, and the rows\n"
       "                   rewritten are printed\n"
       "--corrections      list the corrections made to the history, oldest first\n"
+      "--tape             print the history as a tape: ID, item number in its run,\n"
+      "                   operator, entry, total, note; each run closed by\n"
+      "                   '# 共 N 笔  合计 X' (--last N: its last N lines only)\n"
+      "--note ID TEXT     set the note of step ID (an empty TEXT removes it)\n"
       "Exit status: 0; 1 when a line could not be read or the history could not be\n"
       "recorded or saved, or a correction was refused; 2 for a usage error.\n",
       stderr);
@@ -104,6 +110,11 @@ int main(int argc, char** argv) {
   long long correctId = 0;
   char correctOp = 0;
   const char* correctEntry = nullptr;
+  bool printTape = false;
+  long tapeLast = 0;
+  bool note = false;
+  long long noteId = 0;
+  const char* noteText = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--correct") == 0 && i + 2 < argc && !correct) {
       if (!ParseId(argv[++i], &correctId)) return Usage();
@@ -115,6 +126,14 @@ int main(int argc, char** argv) {
       }
       correctEntry = argv[++i];
       correct = true;
+    } else if (std::strcmp(argv[i], "--tape") == 0) {
+      printTape = true;
+    } else if (std::strcmp(argv[i], "--last") == 0 && i + 1 < argc && printTape) {
+      if (!ParseCount(argv[++i], &tapeLast)) return Usage();
+    } else if (std::strcmp(argv[i], "--note") == 0 && i + 2 < argc && !note) {
+      if (!ParseId(argv[++i], &noteId)) return Usage();
+      noteText = argv[++i];
+      note = true;
     } else if (std::strcmp(argv[i], "--corrections") == 0) {
       listCorrections = true;
     } else if (std::strcmp(argv[i], "--normal") == 0) {
@@ -133,6 +152,13 @@ int main(int argc, char** argv) {
     }
   }
   if (keep && dbFile == nullptr) return Usage();
+  if (printTape || note) {
+    if (dbFile == nullptr || !plainTape || correct || listCorrections || (printTape && note)) {
+      return Usage();
+    }
+    if (note) return zantor::tape::NoteCommand(dbFile, noteId, noteText, stderr);
+    return zantor::tape::TapeCommand(dbFile, tapeLast, stdout, stderr);
+  }
   if (correct || listCorrections) {
     if (dbFile == nullptr || !plainTape || (correct && listCorrections)) return Usage();
     if (correct) {

@@ -296,5 +296,53 @@ TEST(TapeCorrect, KilledAfterPrintedLines) {
   std::printf("%d rounds left the history as before, %d as after\n", sawBefore, sawAfter);
 }
 
+TEST(TapeCorrect, TapeAndNotesOfAHistory) {
+  TempDir dir;
+  const std::string db = dir / "h.db";
+  ASSERT_EQ(Tape(dir, {"--db", db}, "1234\n5\n* 2\nzero\n- 7\n").status, 0);
+  ASSERT_EQ(Tape(dir, {"--db", db, "--note", "2", "发票 3"}).status, 0);
+  ASSERT_EQ(Tape(dir, {"--db", db, "--note", "5", "退款"}).status, 0);
+  const std::string whole =
+      "1\t1\t＋\t12.34\t12.34\t\n"
+      "2\t2\t＋\t0.05\t12.39\t发票 3\n"
+      "3\t3\t×\t0.02\t0.2478\t\n"
+      "# 共 3 笔  合计 0.2478\n"
+      "4\t1\t－\t0.07\t-0.07\t退款\n"
+      "# 共 1 笔  合计 -0.07\n";
+  TapeRun r = Tape(dir, {"--db", db, "--tape"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, whole);
+  r = Tape(dir, {"--db", db, "--tape", "--last", "3"});
+  EXPECT_EQ(r.out, Lines(whole, 3, 3));
+  // Removed with an empty text; the step IDs are those of MyData.
+  ASSERT_EQ(Tape(dir, {"--db", db, "--note", "2", ""}).status, 0);
+  EXPECT_EQ(Lines(Tape(dir, {"--db", db, "--tape"}).out, 1, 1), "2\t2\t＋\t0.05\t12.39\t\n");
+
+  const std::string file = "zantor-tape: " + db + ": ";
+  r = Tape(dir, {"--db", db, "--note", "9", "x"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, file + "there is no step 9; nothing was changed\n");
+  r = Tape(dir, {"--db", db, "--note", "1", std::string(201, 'x')});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "zantor-tape: a note holds at most 200 characters; nothing was changed\n");
+  WriteFile(dir / "garbage.db", std::string(2048, 'g'));
+  for (const char* option : {"--tape", "--note"}) {
+    std::vector<std::string> args = {"--db", dir / "garbage.db", option};
+    if (std::string(option) == "--note") args.insert(args.end(), {"1", "x"});
+    r = Tape(dir, args);
+    EXPECT_EQ(r.status, 1) << option;
+    EXPECT_EQ(r.err, "zantor-tape: " + dir / "garbage.db" +
+                         ": not a Zantor history file; it is left untouched\n");
+  }
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--tape"},
+                                             {"--db", db, "--tape", "--note", "1", "x"},
+                                             {"--db", db, "--last", "2"},
+                                             {"--db", db, "--tape", "--last", "0"},
+                                             {"--db", db, "--note", "1"}}) {
+    EXPECT_EQ(Tape(dir, args).status, 2) << args.back();
+  }
+}
+
 }  // namespace
 }  // namespace zantor::tape

@@ -1,0 +1,112 @@
+// 纸带 beside the real main window: shown and hidden by T, docked under it,
+// its lines following every step, zeroing and clearing at once, copied as
+// text, read aloud in full.
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QListView>
+#include <QTest>
+
+#include "app/tape_window.h"
+#include "tests/app/app_test_support.h"
+
+namespace zantor::apptest {
+namespace {
+
+class TapeWindowTest : public StartedDialogTest {
+ protected:
+  app::TapeWindow* OpenTape() {
+    Hotkey(entry_, Qt::Key_T);
+    app::TapeWindow* tape = d_->tape();
+    EXPECT_TRUE(tape->isVisible());
+    // The lines come once the history is indexed.
+    QTRY_VERIFY(tape->model()->ready());
+    return tape;
+  }
+  QString Line(app::TapeWindow* tape, int row) {
+    return tape->model()->index(row).data(Qt::AccessibleTextRole).toString();
+  }
+};
+
+TEST_F(TapeWindowTest, FollowsEveryStepAndHidesOnTAndEsc) {
+  Step("1234");
+  Step("5");
+  app::TapeWindow* tape = OpenTape();
+  EXPECT_EQ(tape->windowTitle(), QStringLiteral("纸带"));
+  EXPECT_TRUE(entry_->hasFocus()) << "typing goes on in the entry field";
+  EXPECT_EQ(tape->frameGeometry().right(), d_->frameGeometry().right());
+  EXPECT_GT(tape->geometry().top(), d_->geometry().bottom());
+  EXPECT_GE(tape->view()->viewport()->height(), 12 * tape->view()->sizeHintForRow(0));
+  ASSERT_EQ(tape->model()->rowCount(), 2);
+
+  // Each step, a zeroing and a clear show at once, at the end, in sight.
+  Step("700");
+  ASSERT_EQ(tape->model()->rowCount(), 3);
+  EXPECT_EQ(tape->view()->currentIndex().row(), 2);
+  EXPECT_EQ(Line(tape, 2), QStringLiteral("3  ＋  7.00  19.39"));
+  yesNo_ = res::IDYES;
+  d_->OnZeroResult();
+  ASSERT_EQ(tape->model()->rowCount(), 4);
+  EXPECT_EQ(Line(tape, 3), QStringLiteral("共 3 笔  合计 19.39"));
+  Step("-100");
+  Step("2");
+  ASSERT_EQ(tape->model()->rowCount(), 6);
+  EXPECT_EQ(Line(tape, 5), QStringLiteral("2  ＋  0.02  -0.98"));
+
+  tape->SetMark(5, app::StepMark::kDiffers);
+  tape->SetMark(1, app::StepMark::kAgrees);
+  EXPECT_EQ(Line(tape, 5), QStringLiteral("2  ＋  0.02  -0.98  ✗"));
+  EXPECT_EQ(Line(tape, 0), QStringLiteral("1  ＋  12.34  12.34  ✓"));
+  tape->ClearMarks();
+  EXPECT_EQ(Line(tape, 0), QStringLiteral("1  ＋  12.34  12.34"));
+
+  tape->view()->selectAll();
+  QTest::keyClick(tape->view(), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("1\t＋\t12.34\t12.34\t\n"
+                                                              "2\t＋\t0.05\t12.39\t\n"
+                                                              "3\t＋\t7.00\t19.39\t\n"
+                                                              "共 3 笔  合计 19.39\n"
+                                                              "1\t＋\t-1.00\t-1.00\t\n"
+                                                              "2\t＋\t0.02\t-0.98\t\n"));
+
+  QTest::keyClick(tape->view(), Qt::Key_Escape);
+  EXPECT_FALSE(tape->isVisible());
+  EXPECT_TRUE(entry_->hasFocus());
+  Hotkey(entry_, Qt::Key_T);
+  EXPECT_TRUE(tape->isVisible());
+  tape->view()->setFocus();
+  QTest::keyClick(tape->view(), Qt::Key_T);
+  EXPECT_FALSE(tape->isVisible());
+  Hotkey(entry_, Qt::Key_T);
+  Hotkey(entry_, Qt::Key_T);
+  EXPECT_FALSE(tape->isVisible());
+
+  d_->OnClearAll();
+  QTRY_COMPARE(tape->model()->rowCount(), 0);
+  Step("1");
+  EXPECT_EQ(tape->model()->rowCount(), 1);
+}
+
+TEST_F(TapeWindowTest, TheRunsOfASelectionAreTheOnesExported) {
+  Step("100");
+  Step("200");
+  yesNo_ = res::IDYES;
+  d_->OnZeroResult();
+  Step("300");
+  Step("400");
+  d_->OnZeroResult();
+  Step("500");
+  app::TapeWindow* tape = OpenTape();
+  ASSERT_EQ(tape->model()->rowCount(), 7);
+  // Nothing selected: the current run (the last, still open).
+  tape->view()->clearSelection();
+  EXPECT_EQ(tape->SelectedRuns(), (std::vector<std::pair<int, int>>{{6, 6}}));
+  // A selection across the first rule line: both runs, with their rule lines.
+  tape->view()->selectionModel()->select(
+      QItemSelection(tape->model()->index(1), tape->model()->index(3)),
+      QItemSelectionModel::ClearAndSelect);
+  EXPECT_EQ(tape->SelectedRuns(), (std::vector<std::pair<int, int>>{{0, 2}, {3, 5}}));
+}
+
+}  // namespace
+}  // namespace zantor::apptest
