@@ -109,6 +109,8 @@ void CCalcDlg::OnClearAll() {
                            platform::MB_YESNO | platform::MB_ICONEXCLAMATION) != res::IDYES) {
     return;
   }
+  // The tape reads the file on a connection of its own: it lets go first.
+  if (tape_ != nullptr) tape_->model()->Clear();
   SaveTotal();
   engine::ReleaseChains(state_);
   store_->CloseHistoryDatabase();

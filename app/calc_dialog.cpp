@@ -241,6 +241,8 @@ void CCalcDlg::Shutdown() {
   helpPath_.clear();
   SaveTotal();
   engine::ReleaseChains(state_);
+  // The store's connection is to be the file's last, so that it closes it cleanly.
+  if (tape_ != nullptr) tape_->model()->Clear();
   store_->CloseHistoryDatabase();
 }
 

@@ -20,7 +20,8 @@ class TapeWindowTest : public StartedDialogTest {
     app::TapeWindow* tape = d_->tape();
     EXPECT_TRUE(tape->isVisible());
     // The lines come once the history is indexed.
-    QTRY_VERIFY(tape->model()->ready());
+    for (int i = 0; i < 500 && !tape->model()->ready(); ++i) QTest::qWait(10);
+    EXPECT_TRUE(tape->model()->ready());
     return tape;
   }
   QString Line(app::TapeWindow* tape, int row) {

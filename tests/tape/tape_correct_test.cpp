@@ -301,7 +301,7 @@ TEST(TapeCorrect, TapeAndNotesOfAHistory) {
   const std::string db = dir / "h.db";
   ASSERT_EQ(Tape(dir, {"--db", db}, "1234\n5\n* 2\nzero\n- 7\n").status, 0);
   ASSERT_EQ(Tape(dir, {"--db", db, "--note", "2", "发票 3"}).status, 0);
-  ASSERT_EQ(Tape(dir, {"--db", db, "--note", "5", "退款"}).status, 0);
+  ASSERT_EQ(Tape(dir, {"--db", db, "--note", "4", "退款"}).status, 0);
   const std::string whole =
       "1\t1\t＋\t12.34\t12.34\t\n"
       "2\t2\t＋\t0.05\t12.39\t发票 3\n"
