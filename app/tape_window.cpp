@@ -137,7 +137,8 @@ class TapeHeader : public QWidget {
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
     QRect r = rect();
-    r.setLeft(view_->viewport()->mapTo(this, QPoint(0, 0)).x());
+    r.setLeft(view_->viewport()->mapTo(window(), QPoint(0, 0)).x() -
+              mapTo(window(), QPoint(0, 0)).x());
     r.setWidth(view_->viewport()->width());
     DrawFields(&p, r, fontMetrics(),
                {QStringLiteral("序号"), QStringLiteral("运算"), QStringLiteral("数据"),
