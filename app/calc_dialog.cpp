@@ -137,6 +137,8 @@ void CCalcDlg::OnToggleTape() {
   }
   if (opacity_ != nullptr) platform::SetWindowOpacity(t, opacity_->slider()->value());
   t->ShowDocked();
+  // Some platforms activate a window they show whatever it asks.
+  activateWindow();
   FocusEntryField();
 }
 

@@ -8,10 +8,10 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QMenu>
 #include <QPainter>
 #include <QPdfWriter>
@@ -21,6 +21,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -129,7 +130,7 @@ class TapeDelegate : public QStyledItemDelegate {
 
 class TapeHeader : public QWidget {
  public:
-  explicit TapeHeader(QListView* view) : QWidget(view->parentWidget()), view_(view) {
+  explicit TapeHeader(QTableView* view) : QWidget(view->parentWidget()), view_(view) {
     setFixedHeight(fontMetrics().height() + 6);
   }
 
@@ -148,7 +149,7 @@ class TapeHeader : public QWidget {
   }
 
  private:
-  QListView* view_;
+  QTableView* view_;
 };
 
 // 备注第 N 步: one line, Enter saves, Esc leaves.
@@ -181,10 +182,20 @@ TapeWindow::TapeWindow(QWidget* mainWindow, store::HistoryStore* store)
     : QWidget(mainWindow, Qt::Window), store_(store), model_(new TapeModel(this)) {
   setWindowTitle(kTapeCaption);
   setAttribute(Qt::WA_ShowWithoutActivating);
-  view_ = new QListView(this);
+  // One column of whole lines at one fixed height: a line added at the end
+  // of a million costs the view no layout of the others.
+  view_ = new QTableView(this);
   view_->setModel(model_);
   view_->setItemDelegate(new TapeDelegate(model_, view_));
-  view_->setUniformItemSizes(true);
+  view_->horizontalHeader()->hide();
+  view_->horizontalHeader()->setStretchLastSection(true);
+  view_->verticalHeader()->hide();
+  view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 4);
+  view_->setShowGrid(false);
+  view_->setWordWrap(false);
+  view_->setCornerButtonEnabled(false);
+  view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

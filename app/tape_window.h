@@ -10,7 +10,7 @@
 #include "app/step_marks.h"
 #include "app/tape_model.h"
 
-class QListView;
+class QTableView;
 class QPagedPaintDevice;
 
 namespace zantor::store {
@@ -31,7 +31,7 @@ class TapeWindow : public QWidget {
   TapeWindow(QWidget* mainWindow, store::HistoryStore* store);
 
   TapeModel* model() const { return model_; }
-  QListView* view() const { return view_; }
+  QTableView* view() const { return view_; }
 
   // Under the main window, same right edge, down to the bottom of the screen
   // (at least 12 lines); scrolled to the end. The focus stays where it is.
@@ -78,7 +78,7 @@ class TapeWindow : public QWidget {
 
   store::HistoryStore* store_;
   TapeModel* model_;
-  QListView* view_;
+  QTableView* view_;
   QWidget* header_;
   bool sawIndexed_ = false;
   int rowBeforeReset_ = -1;

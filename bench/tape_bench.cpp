@@ -8,8 +8,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QListView>
 #include <QScrollBar>
+#include <QTableView>
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
   main.resize(355, 200);
   main.move(900, 0);
   main.show();
-  const long rssHidden = RssKiB();
+  const long rssBefore = RssKiB();
 
   QElapsedTimer t;
   t.start();
@@ -97,6 +97,9 @@ int main(int argc, char** argv) {
   while (!tape->model()->ready()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   const double indexMs = static_cast<double>(t.nsecsElapsed()) / 1e6;
   std::printf("run index built once: %.1f ms (%.0fx baseline)\n", indexMs, indexMs / base);
+  const long rssHidden = RssKiB();
+  std::printf("RSS before the tape %ld KiB, with it made and hidden %ld KiB (+%.1f MB)\n",
+              rssBefore, rssHidden, static_cast<double>(rssHidden - rssBefore) / 1024);
 
   auto painted = [&] {
     tape->view()->viewport()->repaint();

@@ -4,7 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QLineEdit>
-#include <QListView>
+#include <QTableView>
 #include <QTest>
 
 #include "app/tape_window.h"

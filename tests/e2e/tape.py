@@ -49,8 +49,10 @@ def glyph(op):
 
 
 def expected_tail(s, count, first_item):
-    rows = s.query("SELECT ID, oP, mdata, re, (SELECT note FROM notes n WHERE n.ID = m.ID) "
-                   "FROM MyData m ORDER BY ID DESC LIMIT ?", (count,))
+    notes = s.query("SELECT count(*) FROM sqlite_master WHERE name = 'notes'")[0][0]
+    note = "(SELECT note FROM notes n WHERE n.ID = m.ID)" if notes else "NULL"
+    rows = s.query("SELECT ID, oP, mdata, re, %s FROM MyData m ORDER BY ID DESC LIMIT ?" % note,
+                   (count,))
     rows.reverse()
     return "".join("%d\t%s\t%s\t%s\t%s\n" % (first_item + i, glyph(op), mdata, re, note or "")
                    for i, (_, op, mdata, re, note) in enumerate(rows))

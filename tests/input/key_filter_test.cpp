@@ -18,8 +18,7 @@ const std::set<int> kEditingKeys = {8, 37, 39, 96, 97, 98, 99, 100, 101, 102, 10
 const std::set<int> kTopRowDigits = {48, 49, 50, 51, 52, 53, 54, 55, 56, 57};
 const std::map<int, KeyAction> kEntryReleaseActions = {
     {32, A::kCycleOperator}, {67, A::kStore},       {81, A::kRecall},        {90, A::kToggleMode},
-    {70, A::kFind},          {109, A::kToggleSign}, {144, A::kNumLockGuard},
-    {84, A::kToggleTape},
+    {70, A::kFind},          {109, A::kToggleSign}, {144, A::kNumLockGuard}, {84, A::kToggleTape},
 };
 
 const char* const kTexts[] = {"", "12", "12.5", "-", "-12", "-0.5"};
