@@ -248,8 +248,7 @@ void TapeWindow::ShowDocked() {
   const int titleHeight = main->geometry().top() - frame.top();
   const QScreen* screen = main->screen();
   const QRect available = screen != nullptr ? screen->availableGeometry() : QRect();
-  const int lineHeight =
-      view_->sizeHintForRow(0) > 0 ? view_->sizeHintForRow(0) : view_->fontMetrics().height() + 4;
+  const int lineHeight = view_->verticalHeader()->defaultSectionSize();
   const int least = header_->height() + kMinLines * lineHeight + 4;
   const int w = std::max(width(), main->width());
   const int top = frame.bottom() + 1 + titleHeight;
@@ -474,6 +473,16 @@ bool TapeWindow::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
     switch (key->key()) {
+      case Qt::Key_Home:
+      case Qt::Key_End:
+        // To the tape's first or last line, as in a list (a table's Home and
+        // End stay in the row); Shift still selects.
+        if ((key->modifiers() & Qt::ControlModifier) == 0) {
+          QKeyEvent toEnd(QEvent::KeyPress, key->key(), key->modifiers() | Qt::ControlModifier);
+          QCoreApplication::sendEvent(view_, &toEnd);
+          return true;
+        }
+        break;
       case Qt::Key_Escape:
         emit HideRequested();
         return true;

@@ -3,6 +3,7 @@
 // text, read aloud in full.
 #include <QApplication>
 #include <QClipboard>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QTableView>
 #include <QTest>
@@ -34,10 +35,12 @@ TEST_F(TapeWindowTest, FollowsEveryStepAndHidesOnTAndEsc) {
   Step("5");
   app::TapeWindow* tape = OpenTape();
   EXPECT_EQ(tape->windowTitle(), QStringLiteral("纸带"));
-  EXPECT_TRUE(entry_->hasFocus()) << "typing goes on in the entry field";
+  // Typing goes on in the entry field (activation is asynchronous).
+  QTRY_VERIFY(entry_->hasFocus());
   EXPECT_EQ(tape->frameGeometry().right(), d_->frameGeometry().right());
   EXPECT_GT(tape->geometry().top(), d_->geometry().bottom());
-  EXPECT_GE(tape->view()->viewport()->height(), 12 * tape->view()->sizeHintForRow(0));
+  EXPECT_GE(tape->view()->viewport()->height(),
+            12 * tape->view()->verticalHeader()->defaultSectionSize());
   ASSERT_EQ(tape->model()->rowCount(), 2);
 
   // Each step, a zeroing and a clear show at once, at the end, in sight.
@@ -61,6 +64,10 @@ TEST_F(TapeWindowTest, FollowsEveryStepAndHidesOnTAndEsc) {
   tape->ClearMarks();
   EXPECT_EQ(Line(tape, 0), QStringLiteral("1  ＋  12.34  12.34"));
 
+  QTest::keyClick(tape->view(), Qt::Key_Home);
+  EXPECT_EQ(tape->view()->currentIndex().row(), 0);
+  QTest::keyClick(tape->view(), Qt::Key_End, Qt::ShiftModifier);
+  EXPECT_EQ(tape->view()->selectionModel()->selectedRows().size(), 6);
   tape->view()->selectAll();
   QTest::keyClick(tape->view(), Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("1\t＋\t12.34\t12.34\t\n"
