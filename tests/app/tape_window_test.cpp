@@ -1,6 +1,7 @@
 // 纸带 beside the real main window: shown and hidden by T, docked under it,
 // its lines following every step, zeroing and clearing at once, copied as
 // text, read aloud in full.
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
@@ -48,6 +49,13 @@ TEST_F(TapeWindowTest, FollowsEveryStepAndHidesOnTAndEsc) {
   ASSERT_EQ(tape->model()->rowCount(), 3);
   EXPECT_EQ(tape->view()->currentIndex().row(), 2);
   EXPECT_EQ(Line(tape, 2), QStringLiteral("3  ＋  7.00  19.39"));
+  // A screen reader reads the line whole.
+  QAccessibleInterface* lines = QAccessible::queryAccessibleInterface(tape->view());
+  ASSERT_NE(lines, nullptr);
+  ASSERT_NE(lines->tableInterface(), nullptr);
+  QAccessibleInterface* third = lines->tableInterface()->cellAt(2, 0);
+  ASSERT_NE(third, nullptr);
+  EXPECT_EQ(third->text(QAccessible::Name), QStringLiteral("3  ＋  7.00  19.39"));
   yesNo_ = res::IDYES;
   d_->OnZeroResult();
   ASSERT_EQ(tape->model()->rowCount(), 4);
