@@ -49,7 +49,10 @@ struct Columns {
   Columns(const QFontMetrics& fm, int width) {
     item = kGap;
     op = item + fm.horizontalAdvance(QStringLiteral("0000000")) + kGap;
-    entry = op + fm.horizontalAdvance(QStringLiteral("×")) + kGap;
+    entry = op +
+            std::max(fm.horizontalAdvance(QStringLiteral("运算")),
+                     fm.horizontalAdvance(QStringLiteral("＋"))) +
+            kGap;
     total = entry + fm.horizontalAdvance(QStringLiteral("000,000,000.00")) + kGap;
     mark = total + fm.horizontalAdvance(QStringLiteral("0,000,000,000.00")) + kGap;
     note = mark + fm.horizontalAdvance(QStringLiteral("✓")) + kGap;
