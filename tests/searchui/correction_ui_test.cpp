@@ -140,6 +140,24 @@ TEST_F(CorrectionUiTest, DoubleClickedRowIsCorrectedAndTheReportShownAgain) {
   EXPECT_TRUE(boxes_.empty());
 }
 
+TEST_F(CorrectionUiTest, NotesAreTitlesBesideTheEntryBeforeAndTheDocumentStaysAsItWas) {
+  RecordThreeSteps();
+  ShowAll();
+  const std::string without = Document();
+  ASSERT_EQ(store_->SetNote(1, "发票 7"), store::CorrectionStatus::kDone);
+  ASSERT_EQ(store_->SetNote(3, "运费"), store::CorrectionStatus::kDone);
+  ShowAll();
+  EXPECT_EQ(Document(), without);
+  EXPECT_EQ(TitleOnHover(1, 1), QStringLiteral("备注：发票 7"));
+  EXPECT_EQ(TitleOnHover(2, 1), QString());
+  EXPECT_EQ(TitleOnHover(3, 1), QStringLiteral("备注：运费"));
+  AnswerWith({{-1, QStringLiteral("0.06"), res::IDOK}});
+  const int replaced = view().replacementsShown();
+  DoubleClick(1, 1);
+  ASSERT_TRUE(WaitUntil([&] { return view().replacementsShown() > replaced; }));
+  EXPECT_EQ(TitleOnHover(1, 1), QStringLiteral("改正前：0.05\n备注：发票 7"));
+}
+
 // Under the filter "-" only step 3 is listed: its row is the table's second,
 // and the final row the third, so neither a row's place nor the final row
 // may stand for an ID.
