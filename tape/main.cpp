@@ -10,6 +10,7 @@
 
 #include "engine/step.h"
 #include "store/history_store.h"
+#include "tape/capitals_command.h"
 #include "tape/correct_command.h"
 #include "tape/store_recorder.h"
 #include "tape/tape.h"
@@ -23,6 +24,7 @@ int Usage() {
       "usage: zantor-tape [--normal] [--db FILE [--keep] [--commit-every N]]\n"
       "       zantor-tape --db FILE --correct ID [OP] ENTRY\n"
       "       zantor-tape --db FILE --corrections\n"
+      "       zantor-tape --daxie AMOUNT\n"
       "Reads a tape from standard input: ENTRY, '+ ENTRY', '- ENTRY', '* ENTRY',\n"
       "'+', '-', '*' alone, 'fast', 'normal', 'zero'; '#' starts a comment.\n"
       "--db FILE          record every step into the history file FILE, as the window\n"
@@ -35,8 +37,10 @@ int Usage() {
       "                   every later total of its run is recomputed, and the rows\n"
       "                   rewritten are printed\n"
       "--corrections      list the corrections made to the history, oldest first\n"
+      "--daxie AMOUNT     print the amount in Chinese capitals (rounded to 分)\n"
       "Exit status: 0; 1 when a line could not be read or the history could not be\n"
-      "recorded or saved, or a correction was refused; 2 for a usage error.\n",
+      "recorded or saved, or a correction was refused, or the amount cannot be\n"
+      "written in capitals; 2 for a usage error.\n",
       stderr);
   return 2;
 }
@@ -94,6 +98,10 @@ char OperatorArgument(const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--daxie") == 0) {
+    if (argc != 3) return Usage();
+    return zantor::tape::CapitalsCommand(argv[2], stdout, stderr);
+  }
   zantor::tape::Options options;
   const char* dbFile = nullptr;
   bool keep = false;
