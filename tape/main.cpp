@@ -11,6 +11,7 @@
 #include "engine/step.h"
 #include "store/history_store.h"
 #include "tape/capitals_command.h"
+#include "tape/check_command.h"
 #include "tape/correct_command.h"
 #include "tape/store_recorder.h"
 #include "tape/tape.h"
@@ -24,6 +25,7 @@ int Usage() {
       "usage: zantor-tape [--normal] [--db FILE [--keep] [--commit-every N]]\n"
       "       zantor-tape --db FILE --correct ID [OP] ENTRY\n"
       "       zantor-tape --db FILE --corrections\n"
+      "       zantor-tape [--normal] --db FILE --check ID\n"
       "       zantor-tape --daxie AMOUNT\n"
       "Reads a tape from standard input: ENTRY, '+ ENTRY', '- ENTRY', '* ENTRY',\n"
       "'+', '-', '*' alone, 'fast', 'normal', 'zero'; '#' starts a comment.\n"
@@ -37,6 +39,11 @@ int Usage() {
       "                   every later total of its run is recomputed, and the rows\n"
       "                   rewritten are printed\n"
       "--corrections      list the corrections made to the history, oldest first\n"
+      "--check ID         compare the tape on standard input, step by step, with the\n"
+      "                   recorded run that holds step ID (复核): one line per\n"
+      "                   difference, then the summary; nothing is recorded.\n"
+      "                   Exit status 0 when all agree, 1 when some differ, 2 when\n"
+      "                   the check cannot be made\n"
       "--daxie AMOUNT     print the amount in Chinese capitals (rounded to 分)\n"
       "Exit status: 0; 1 when a line could not be read or the history could not be\n"
       "recorded or saved, or a correction was refused, or the amount cannot be\n"
@@ -109,6 +116,8 @@ int main(int argc, char** argv) {
   bool plainTape = true;  // no option that only a tape takes
   bool correct = false;
   bool listCorrections = false;
+  bool check = false;
+  long long checkId = 0;
   long long correctId = 0;
   char correctOp = 0;
   const char* correctEntry = nullptr;
@@ -123,6 +132,9 @@ int main(int argc, char** argv) {
       }
       correctEntry = argv[++i];
       correct = true;
+    } else if (std::strcmp(argv[i], "--check") == 0 && i + 1 < argc && !check) {
+      if (!ParseId(argv[++i], &checkId)) return Usage();
+      check = true;
     } else if (std::strcmp(argv[i], "--corrections") == 0) {
       listCorrections = true;
     } else if (std::strcmp(argv[i], "--normal") == 0) {
@@ -141,6 +153,14 @@ int main(int argc, char** argv) {
     }
   }
   if (keep && dbFile == nullptr) return Usage();
+  if (check) {
+    // --normal is the only tape option a check takes.
+    if (dbFile == nullptr || keep || correct || listCorrections ||
+        commitEvery != kDefaultCommitEvery) {
+      return Usage();
+    }
+    return zantor::tape::CheckCommand(dbFile, checkId, options.entryMode, stdin, stdout, stderr);
+  }
   if (correct || listCorrections) {
     if (dbFile == nullptr || !plainTape || (correct && listCorrections)) return Usage();
     if (correct) {
