@@ -97,6 +97,8 @@ void CCalcDlg::OnZeroResult() {
                            platform::MB_YESNO | platform::MB_ICONINFORMATION) != res::IDYES) {
     return;
   }
+  LeaveCheck();
+  emit MarksCleared();
   engine::ZeroResult(state_);
   SetDlgItemText(res::kResultField, QStringLiteral("0.00"));
   store_->RecordTotal(state_.accScale, "0.00");
@@ -107,6 +109,8 @@ void CCalcDlg::OnClearAll() {
                            platform::MB_YESNO | platform::MB_ICONEXCLAMATION) != res::IDYES) {
     return;
   }
+  LeaveCheck();
+  emit MarksCleared();
   SaveTotal();
   engine::ReleaseChains(state_);
   store_->CloseHistoryDatabase();
