@@ -141,10 +141,22 @@ RunStatus ReadRunHoldingInFile(const std::string& path, long long id, RecordedRu
   return RunStatus::kUnavailable;
 }
 
+// Read outside the transaction kept open between steps, so that the rows read
+// leave no snapshot held for as long as the check lasts.
 RunStatus HistoryStore::RunHolding(long long id, RecordedRun* run) {
-  return ReadRunHolding(db_.get(), id, run);
+  const bool inTransaction = db_.InTransaction();
+  if (inTransaction) commit_.Run();
+  const RunStatus status = ReadRunHolding(db_.get(), id, run);
+  if (inTransaction) begin_.Run();
+  return status;
 }
 
-long long HistoryStore::LastStepId() { return store::LastStepId(db_.get()); }
+long long HistoryStore::LastStepId() {
+  const bool inTransaction = db_.InTransaction();
+  if (inTransaction) commit_.Run();
+  const long long id = store::LastStepId(db_.get());
+  if (inTransaction) begin_.Run();
+  return id;
+}
 
 }  // namespace zantor::store

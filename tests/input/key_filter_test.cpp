@@ -56,7 +56,9 @@ TEST(EntryKeyTest, AddedReleasesAreKDAndEscOnly) {
   for (int code = 0; code <= 255; ++code) {
     const auto it = added.find(code);
     EXPECT_EQ(AddedEntryRelease(code), it == added.end() ? A::kNone : it->second) << code;
-    if (it != added.end()) EXPECT_FALSE(kEntryReleaseActions.count(code)) << code;
+    if (it != added.end()) {
+      EXPECT_FALSE(kEntryReleaseActions.count(code)) << code;
+    }
   }
 }
 
