@@ -119,9 +119,13 @@ void CCalcDlg::RestoreHeldResult() {
 }
 
 void CCalcDlg::CopyCapitals() {
-  const engine::Capitals c =
-      engine::AmountInCapitals(engine::FormatTotal(state_.accumulator, state_.accScale));
-  if (c.status != engine::Capitals::Status::kDone) {
+  CopyCapitalsOf(Q(engine::FormatTotal(state_.accumulator, state_.accScale)));
+}
+
+void CCalcDlg::CopyCapitalsOf(const QString& amount) {
+  const engine::Capitals c = engine::AmountInCapitals(amount.toStdString());
+  if (c.status == engine::Capitals::Status::kNotANumber) return;  // a message, not a total
+  if (c.status == engine::Capitals::Status::kTooLarge) {
     platform::MessageBox(this, kAmountTooLarge, platform::MB_OK | platform::MB_ICONWARNING);
     return;
   }

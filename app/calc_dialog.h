@@ -94,6 +94,9 @@ class CCalcDlg : public platform::TemplateDialog, public input::EntryCommands {
   // Keys the run holding step `stepId` in again; 0 for the current run: the
   // one the current total ends.
   void StartCheck(long long stepId);
+  // A total (as the result field shows one) in capitals onto the clipboard,
+  // shown for a few seconds under the result field; D does it for the current total.
+  void CopyCapitalsOf(const QString& amount);
 
  signals:
   // Step `stepId` of the run being keyed in again has been compared.
