@@ -98,6 +98,8 @@ void CCalcDlg::OnZeroResult() {
                            platform::MB_YESNO | platform::MB_ICONINFORMATION) != res::IDYES) {
     return;
   }
+  LeaveCheck();
+  emit MarksCleared();
   engine::ZeroResult(state_);
   SetDlgItemText(res::kResultField, QStringLiteral("0.00"));
   store_->RecordTotal(state_.accScale, "0.00");
@@ -111,6 +113,8 @@ void CCalcDlg::OnClearAll() {
   }
   // The tape reads the file on a connection of its own: it lets go first.
   if (tape_ != nullptr) tape_->model()->Clear();
+  LeaveCheck();
+  emit MarksCleared();
   SaveTotal();
   engine::ReleaseChains(state_);
   store_->CloseHistoryDatabase();

@@ -204,6 +204,10 @@ void CCalcDlg::ReportStoreNotice(store::Notice notice) {
 }
 
 void CCalcDlg::EvaluateStep() {
+  if (check_) {
+    CheckStep();
+    return;
+  }
   UpdateData(true);
   UpdateData(false);
   const engine::StepResult r = engine::EvaluateStep(state_, entryText_.toStdString());
@@ -217,6 +221,7 @@ void CCalcDlg::EvaluateStep() {
   lastEntryText_ = QString::fromStdString(r.row.mdata);
   SetDlgItemText(res::kLastEntryField, lastEntryText_);
   SetDlgItemText(res::kResultField, QString::fromStdString(r.row.re));
+  checkTextShown_ = false;
   if (store_) store_->RecordStep(r.row, state_.accScale);
   if (tape_ != nullptr) tape_->StepAdded();
   UpdateData(true);
@@ -233,6 +238,7 @@ void CCalcDlg::FocusEntryField() {
 }
 
 void CCalcDlg::SaveTotal() {
+  RestoreHeldResult();
   UpdateData(true);
   ReportStoreNotice(store_->SaveLastTotal(state_.accScale, resultText_.toStdString()));
 }
@@ -328,12 +334,14 @@ void CCalcDlg::OnCommand(int id) {
 }
 
 void CCalcDlg::ShowPasteMessage(const QString& message) {
+  checkTextShown_ = false;
   SetDlgItemText(res::kResultField, message);
 }
 
 void CCalcDlg::HoldNumLockOn() { platform::HoldNumLockOn(); }
 
 void CCalcDlg::OpenSearch() {
+  LeaveCheck();  // a correction may change the run
   UpdateData(true);
   SaveTotal();
   const QString finalResultText = resultText_;

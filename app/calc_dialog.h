@@ -4,8 +4,11 @@
 
 #include <QString>
 #include <memory>
+#include <vector>
 
+#include "app/step_marks.h"
 #include "engine/calc_state.h"
+#include "engine/run_check.h"
 #include "input/entry_key_filter.h"
 #include "platform/opacity.h"
 #include "platform/template_dialog.h"
@@ -13,6 +16,8 @@
 
 class QCloseEvent;
 class QKeyEvent;
+class QLabel;
+class QTimer;
 
 namespace zantor::app {
 
@@ -22,6 +27,14 @@ class TapeWindow;
 // module on first use, so that the browser engine costs nothing until then.
 using SearchRunner =
     std::function<bool(QWidget* owner, store::HistoryStore& store, const QString& finalResultText)>;
+
+// A recorded run being keyed in again (复核), and what it put aside.
+struct CheckSession {
+  engine::RunCheck run;
+  std::vector<long long> ids;
+  char ownOp = '+';
+  QString ownCaption;
+};
 
 class CCalcDlg : public platform::TemplateDialog, public input::EntryCommands {
   Q_OBJECT
@@ -59,6 +72,12 @@ class CCalcDlg : public platform::TemplateDialog, public input::EntryCommands {
   char pendingOp() const override { return state_.pendingOp; }
   void ShowPasteMessage(const QString& message) override;
   void HoldNumLockOn() override;
+  // K: keys the current run in again; D: the total in capitals; Esc: leaves
+  // the check (app/calc_check.cpp).
+  void CheckRun() override;
+  void CopyCapitals() override;
+  void LeaveCheck() override;
+  bool checking() const { return check_ != nullptr; }
 
   const engine::CalcState& state() const { return state_; }
   store::HistoryStore* historyStore() const { return store_.get(); }
@@ -77,6 +96,18 @@ class CCalcDlg : public platform::TemplateDialog, public input::EntryCommands {
 
  public slots:
   void reject() override;
+  // Keys the run holding step `stepId` in again; 0 for the current run: the
+  // one the current total ends.
+  void StartCheck(long long stepId);
+  // A total (as the result field shows one) in capitals onto the clipboard,
+  // shown for a few seconds under the result field; D does it for the current total.
+  void CopyCapitalsOf(const QString& amount);
+
+ signals:
+  // Step `stepId` of the run being keyed in again has been compared.
+  void Marked(long long stepId, zantor::app::StepMark mark);
+  // A new check begins or the run has ended: no step is marked any more.
+  void MarksCleared();
 
  private:
   void Shutdown();
@@ -90,6 +121,13 @@ class CCalcDlg : public platform::TemplateDialog, public input::EntryCommands {
   void SetUpToolTip();
   void HideTape();
   void CorrectFromTape(long long id);
+  // One Enter while checking.
+  void CheckStep();
+  void EndCheck();
+  // A check's text in the result field in place of `heldResult_`.
+  void ShowCheckText(const QString& text);
+  // Puts the total back where a check's text stands.
+  void RestoreHeldResult();
 
   engine::CalcState state_;
   std::unique_ptr<store::HistoryStore> store_;
@@ -100,6 +138,11 @@ class CCalcDlg : public platform::TemplateDialog, public input::EntryCommands {
   platform::OpacityControl* opacity_ = nullptr;
   SearchRunner searchRunner_;
   TapeWindow* tape_ = nullptr;
+  std::unique_ptr<CheckSession> check_;
+  QString heldResult_;
+  bool checkTextShown_ = false;
+  QLabel* capitalsTip_ = nullptr;
+  QTimer* capitalsTimer_ = nullptr;
   bool toldUnrecorded_ = false;
   bool closed_ = false;
 };

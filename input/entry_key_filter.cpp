@@ -8,6 +8,11 @@ EntryKeyFilter::EntryKeyFilter(QLineEdit* entry, EntryCommands* commands)
     : NumberFieldFilter(entry, entry), commands_(commands) {}
 
 KeyDecision EntryKeyFilter::Decide(KeyMessage message, int vk, bool shift, bool ctrl) const {
+  if (message == KeyMessage::kKeyUp) {
+    if (const KeyAction added = AddedEntryRelease(vk); added != KeyAction::kNone) {
+      return {Outcome::kDrop, added};
+    }
+  }
   return DecideEntryKey(message, vk, shift, ctrl, commands_->entryMode(),
                         field()->text().toStdString());
 }
@@ -43,6 +48,15 @@ void EntryKeyFilter::Act(KeyAction action) {
       break;
     case KeyAction::kNumLockGuard:
       commands_->HoldNumLockOn();
+      break;
+    case KeyAction::kCheckRun:
+      commands_->CheckRun();
+      break;
+    case KeyAction::kCapitals:
+      commands_->CopyCapitals();
+      break;
+    case KeyAction::kLeaveCheck:
+      commands_->LeaveCheck();
       break;
     default:
       break;

@@ -26,6 +26,10 @@ class EntryCommands {
   virtual void ShowPasteMessage(const QString& message) = 0;
   // Keeps the keypad sending digits; a no-op where the desktop has no NumLock.
   virtual void HoldNumLockOn() = 0;
+  // Keys released beyond the original table (AddedEntryRelease).
+  virtual void CheckRun() {}
+  virtual void CopyCapitals() {}
+  virtual void LeaveCheck() {}
 };
 
 class EntryKeyFilter : public NumberFieldFilter {

@@ -83,6 +83,19 @@ KeyDecision DecideEntryKey(KeyMessage m, int code, bool shift, bool ctrl, char e
   return kDefaulted;
 }
 
+KeyAction AddedEntryRelease(int code) {
+  switch (code) {
+    case vk::kK:
+      return KeyAction::kCheckRun;
+    case vk::kD:
+      return KeyAction::kCapitals;
+    case vk::kEscape:
+      return KeyAction::kLeaveCheck;
+    default:
+      return KeyAction::kNone;
+  }
+}
+
 KeyDecision DecideValueKey(KeyMessage m, int code, bool shift, bool ctrl,
                            std::string_view valueText) {
   switch (m) {

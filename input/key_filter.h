@@ -32,6 +32,10 @@ enum class KeyAction {
   kToggleTape,  // show or hide the tape window
   kToggleSign,  // replace the field's text by ToggleSign(text), caret at the end
   kNumLockGuard,
+  // Released in the entry field, beyond the original table:
+  kCheckRun,    // K: key the current run in again (复核)
+  kCapitals,    // D: the total in capitals (大写) onto the clipboard
+  kLeaveCheck,  // Esc: leave the check
 };
 
 struct KeyDecision {
@@ -50,7 +54,9 @@ inline constexpr int kRight = 39;
 inline constexpr int kDigit0 = 48;
 inline constexpr int kDigit9 = 57;
 inline constexpr int kC = 67;
+inline constexpr int kD = 68;
 inline constexpr int kF = 70;
+inline constexpr int kK = 75;
 inline constexpr int kQ = 81;
 inline constexpr int kT = 84;
 inline constexpr int kV = 86;
@@ -67,6 +73,10 @@ inline constexpr int kNumLock = 144;
 // Ctrl+V reaches the field, and only with a cleaned clipboard.
 KeyDecision DecideEntryKey(KeyMessage m, int vk, bool shift, bool ctrl, char entryMode,
                            std::string_view entryText);
+
+// The entry field's key releases that the original table gives no action:
+// K, D and Esc. kNone for every other key.
+KeyAction AddedEntryRelease(int vk);
 
 // The search dialog's value field. Unlike the entry field it lets key
 // releases through and has no hotkeys; the keypad point is always allowed once.

@@ -23,6 +23,7 @@
 
 #include "engine/step.h"
 #include "store/correction.h"
+#include "store/recorded_run.h"
 #include "store/sqlite_handle.h"
 
 namespace zantor::store {
@@ -164,6 +165,11 @@ class HistoryStore {
   // The current total a correction made new since the last call, once: the
   // window takes it as its own when the search dialog closes.
   bool TakeCorrectedTotal(int* accScale, std::string* total);
+
+  // The recorded run holding step `id` (store/recorded_run.h), and the last
+  // step's ID (0 when there is none), for keying a run in again.
+  RunStatus RunHolding(long long id, RecordedRun* run);
+  long long LastStepId();
 
  private:
   using FileKind = detail::FileKind;

@@ -10,6 +10,8 @@
 
 #include "engine/step.h"
 #include "store/history_store.h"
+#include "tape/capitals_command.h"
+#include "tape/check_command.h"
 #include "tape/correct_command.h"
 #include "tape/store_recorder.h"
 #include "tape/tape.h"
@@ -25,6 +27,8 @@ int Usage() {
       "       zantor-tape --db FILE --corrections\n"
       "       zantor-tape --db FILE --tape [--last N]\n"
       "       zantor-tape --db FILE --note ID TEXT\n"
+      "       zantor-tape [--normal] --db FILE --check ID\n"
+      "       zantor-tape --daxie AMOUNT\n"
       "Reads a tape from standard input: ENTRY, '+ ENTRY', '- ENTRY', '* ENTRY',\n"
       "'+', '-', '*' alone, 'fast', 'normal', 'zero'; '#' starts a comment.\n"
       "--db FILE          record every step into the history file FILE, as the window\n"
@@ -41,8 +45,15 @@ int Usage() {
       "                   operator, entry, total, note; each run closed by\n"
       "                   '# 共 N 笔  合计 X' (--last N: its last N lines only)\n"
       "--note ID TEXT     set the note of step ID (an empty TEXT removes it)\n"
+      "--check ID         compare the tape on standard input, step by step, with the\n"
+      "                   recorded run that holds step ID (复核): one line per\n"
+      "                   difference, then the summary; nothing is recorded.\n"
+      "                   Exit status 0 when all agree, 1 when some differ, 2 when\n"
+      "                   the check cannot be made\n"
+      "--daxie AMOUNT     print the amount in Chinese capitals (rounded to 分)\n"
       "Exit status: 0; 1 when a line could not be read or the history could not be\n"
-      "recorded or saved, or a correction was refused; 2 for a usage error.\n",
+      "recorded or saved, or a correction was refused, or the amount cannot be\n"
+      "written in capitals; 2 for a usage error.\n",
       stderr);
   return 2;
 }
@@ -100,6 +111,10 @@ char OperatorArgument(const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::strcmp(argv[1], "--daxie") == 0) {
+    if (argc != 3) return Usage();
+    return zantor::tape::CapitalsCommand(argv[2], stdout, stderr);
+  }
   zantor::tape::Options options;
   const char* dbFile = nullptr;
   bool keep = false;
@@ -107,6 +122,8 @@ int main(int argc, char** argv) {
   bool plainTape = true;  // no option that only a tape takes
   bool correct = false;
   bool listCorrections = false;
+  bool check = false;
+  long long checkId = 0;
   long long correctId = 0;
   char correctOp = 0;
   const char* correctEntry = nullptr;
@@ -134,6 +151,9 @@ int main(int argc, char** argv) {
       if (!ParseId(argv[++i], &noteId)) return Usage();
       noteText = argv[++i];
       note = true;
+    } else if (std::strcmp(argv[i], "--check") == 0 && i + 1 < argc && !check) {
+      if (!ParseId(argv[++i], &checkId)) return Usage();
+      check = true;
     } else if (std::strcmp(argv[i], "--corrections") == 0) {
       listCorrections = true;
     } else if (std::strcmp(argv[i], "--normal") == 0) {
@@ -153,11 +173,20 @@ int main(int argc, char** argv) {
   }
   if (keep && dbFile == nullptr) return Usage();
   if (printTape || note) {
-    if (dbFile == nullptr || !plainTape || correct || listCorrections || (printTape && note)) {
+    if (dbFile == nullptr || !plainTape || correct || listCorrections || check ||
+        (printTape && note)) {
       return Usage();
     }
     if (note) return zantor::tape::NoteCommand(dbFile, noteId, noteText, stderr);
     return zantor::tape::TapeCommand(dbFile, tapeLast, stdout, stderr);
+  }
+  if (check) {
+    // --normal is the only tape option a check takes.
+    if (dbFile == nullptr || keep || correct || listCorrections ||
+        commitEvery != kDefaultCommitEvery) {
+      return Usage();
+    }
+    return zantor::tape::CheckCommand(dbFile, checkId, options.entryMode, stdin, stdout, stderr);
   }
   if (correct || listCorrections) {
     if (dbFile == nullptr || !plainTape || (correct && listCorrections)) return Usage();

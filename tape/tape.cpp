@@ -176,6 +176,7 @@ int RunTape(std::FILE* in, std::FILE* out, std::FILE* err, const Options& option
       resultText = r.row.re;
       if (recorder != nullptr) recorder->Step(r.row, state.accScale);
     } else {
+      if (recorder != nullptr) recorder->Refused(r.message);
       t.append("!\t");
       for (char c : engine::MessageText(r.message)) {
         if (c == '\n') {

@@ -16,6 +16,8 @@ class Recorder {
   virtual ~Recorder() = default;
   virtual void Step(const engine::HistoryRow& row, int accScale) = 0;
   virtual void Zeroed() = 0;
+  // An entry the checks refused (the tape prints why on its output).
+  virtual void Refused(engine::StepMessage) {}
   // The tape ended normally; `resultText` is the total as the window would show it.
   virtual void Finish(int accScale, const std::string& resultText) = 0;
 };

@@ -49,6 +49,19 @@ std::string Describe(int code, bool shift, bool ctrl, char mode, const std::stri
          mode + " text '" + text + "'";
 }
 
+// Beyond the original table, only the releases of K, D and Esc act.
+TEST(EntryKeyTest, AddedReleasesAreKDAndEscOnly) {
+  const std::map<int, KeyAction> added = {
+      {75, A::kCheckRun}, {68, A::kCapitals}, {27, A::kLeaveCheck}};
+  for (int code = 0; code <= 255; ++code) {
+    const auto it = added.find(code);
+    EXPECT_EQ(AddedEntryRelease(code), it == added.end() ? A::kNone : it->second) << code;
+    if (it != added.end()) {
+      EXPECT_FALSE(kEntryReleaseActions.count(code)) << code;
+    }
+  }
+}
+
 TEST(EntryKeyTest, EveryKeyDownAndUpMatchesTheTables) {
   for (int code = 0; code <= 255; ++code) {
     for (bool shift : {false, true}) {
