@@ -379,6 +379,14 @@ class Session:
         choice = self.wait_window(CHOICE, pid=proc.pid)
         self.focus(choice)
         self.key("Return" if keep else "Escape")
+        if not keep:
+            # A history that holds steps is cleared only once the question
+            # that follows is answered Yes.
+            shown = wait_until("the main window or the clear question", lambda: (
+                self.windows(MAIN, proc.pid) or self.windows(BOX, proc.pid)), 20)
+            if self.title(shown[0]) == BOX:
+                self.focus(shown[0])
+                self.key("y")
         main = self.wait_window(MAIN, pid=proc.pid)
         self.focus(main)
         return proc, main
