@@ -223,7 +223,7 @@ void CCalcDlg::keyPressEvent(QKeyEvent* event) {
 bool CCalcDlg::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Item(res::kOpacitySlider) && event->type() == QEvent::MouseButtonRelease) {
     // The slider would keep the focus, and the figures typed next would go
-    // nowhere; its keys still reach it by Tab.
+    // nowhere; it keeps its place in the tab order for the keyboard.
     QTimer::singleShot(0, this, [this] { FocusEntryField(); });
   }
   if (event->type() == QEvent::MouseMove) {
