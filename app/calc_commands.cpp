@@ -11,6 +11,9 @@
 
 namespace zantor::app {
 
+using platform::MB_ICONWARNING;
+using platform::MB_OK;
+
 void CCalcDlg::OnCycleOperator() {
   switch (state_.pendingOp) {
     case '+':
@@ -80,9 +83,19 @@ void CCalcDlg::OnEquals() {
   FocusEntryField();
 }
 
-void CCalcDlg::OnHelp() { platform::OpenDocument(helpPath_); }
+void CCalcDlg::OnHelp() {
+  if (!platform::OpenDocument(helpPath_)) {
+    platform::MessageBox(this, kHelpCannotOpen.arg(helpPath_), MB_OK | MB_ICONWARNING);
+  }
+}
 
-void CCalcDlg::OnSystemCalculator() { platform::StartCalculator(); }
+void CCalcDlg::OnSystemCalculator() {
+  if (!platform::StartCalculator()) {
+    platform::MessageBox(
+        this, kCalculatorMissing.arg(platform::CalculatorCandidates().join(QStringLiteral(", "))),
+        MB_OK | MB_ICONWARNING);
+  }
+}
 
 void CCalcDlg::OnAboutAuthor() {
   platform::TemplateDialog about(res::kAboutBoxTemplate, this);

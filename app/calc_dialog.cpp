@@ -75,7 +75,17 @@ void CCalcDlg::OnInitDialog(const QString& executableDir) {
   // must not be the choice that deletes the history, which only Esc and the
   // button make.
   choice.SetCloseAnswer(res::IDOK);
-  const int answer = choice.DoModal();
+  int answer = choice.DoModal();
+  // Every other command that deletes data asks first; so does this one, when
+  // there is something to lose. No keeps the history, as 保留上次数据 does.
+  if (answer != res::IDOK) {
+    if (const long long steps = store_->StepCount();
+        steps > 0 && platform::MessageBox(this, kClearLastQuestion.arg(steps),
+                                          platform::MB_YESNO | platform::MB_ICONWARNING |
+                                              platform::MB_DEFBUTTON2) != res::IDYES) {
+      answer = res::IDOK;
+    }
+  }
 
   state_.accumulator = engine::SignedNumber::Zero();
   if (answer == res::IDOK) {
@@ -273,6 +283,11 @@ void CCalcDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 bool CCalcDlg::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Item(res::kOpacitySlider) && event->type() == QEvent::MouseButtonRelease) {
+    // The slider would keep the focus, and the figures typed next would go
+    // nowhere; it keeps its place in the tab order for the keyboard.
+    QTimer::singleShot(0, this, [this] { FocusEntryField(); });
+  }
   if (event->type() == QEvent::MouseMove) {
     const bool onLastEntry =
         watched == Item(res::kLastEntryField) || watched == Item(res::kLastEntryButton);

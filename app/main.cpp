@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setWindowIcon(zantor::res::AppIcon());
+  zantor::platform::LoadToolkitTranslations();
   if (!zantor::platform::AcquireSingleInstance("MyAPP")) {
     zantor::platform::MessageBox(nullptr, zantor::app::kAlreadyRunning, zantor::platform::MB_OK);
     return 0;

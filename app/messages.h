@@ -32,4 +32,13 @@ inline const QString kSearchLibraryMissing = QStringLiteral("缺少查找模块�
 inline const QString kSearchModuleUnloadable = QStringLiteral("查找模块无法载入：\n%1");
 inline const QString kSearchModuleMismatch = QStringLiteral("查找模块与本程序的版本不符。");
 
+// Our own: the help page or a calculator could not be opened; %1 is the
+// page's path, or the calculators looked for.
+inline const QString kHelpCannotOpen =
+    QStringLiteral("无法打开使用说明：\n%1\n请安装网页浏览器和 xdg-utils。");
+inline const QString kCalculatorMissing = QStringLiteral("找不到系统计算器，请安装其中一个：\n%1");
+// Our own: the start-up choice 清除上次数据 asks first; %1 is the number of steps.
+inline const QString kClearLastQuestion =
+    QStringLiteral("上次的 %1 步运算数据将全部删除，\n你确定要清除上次数据？");
+
 }  // namespace zantor::app

@@ -13,9 +13,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Zantor developers <zantor@users.noreply.github.com>")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zantor.github.io/")
 # The libraries come from the binaries; the interface is Chinese, and without
-# a CJK font it shows boxes.
+# a CJK font it shows boxes; the toolkit's own dialogs speak Chinese only with
+# its translations.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei | fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
 # cpack indents every line after the first and turns an empty one into " .".
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "exact desktop adding machine with a searchable tape

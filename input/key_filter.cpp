@@ -11,7 +11,7 @@ bool IsNumpadDigit(int code) { return code >= vk::kNumpad0 && code <= vk::kNumpa
 
 // Key-downs both fields treat alike; false leaves the key to the field's own
 // rules. Codes outside 8..110 are refused before anything else is looked at,
-// so the top-row '.' and '-' (190, 189) never type.
+// so the top-row '-' (189) never types.
 bool CommonKeyDown(int code, bool shift, bool ctrl, KeyDecision* d) {
   if (code < vk::kBack || code > vk::kDecimal) {
     *d = kDropped;

@@ -62,6 +62,9 @@ int VirtualKeyFor(const QKeyEvent& event) {
     if (const int k = KeypadKey(key)) return k;
   }
   if (key >= Qt::Key_0 && key <= Qt::Key_9) return 48 + (key - Qt::Key_0);
+  // A laptop has no keypad: its main '.' is the decimal point, under the
+  // keypad point's rules, or 2.5 would go in as 25.
+  if (key == Qt::Key_Period) return 110;
   if (key >= Qt::Key_A && key <= Qt::Key_Z) return 65 + (key - Qt::Key_A);
   if (event.modifiers() & Qt::ShiftModifier) {
     if (const int d = ShiftedDigit(key)) return d;
@@ -117,8 +120,6 @@ int VirtualKeyFor(const QKeyEvent& event) {
     case Qt::Key_Minus:
     case Qt::Key_Underscore:
       return 189;
-    case Qt::Key_Period:
-      return 190;
     case Qt::Key_Slash:
       return 191;
     default:

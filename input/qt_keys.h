@@ -9,7 +9,8 @@ namespace zantor::input {
 inline constexpr int kUnmappedKey = 255;
 
 // Keypad keys arrive with Qt::KeypadModifier (digits 96-105, point 110, minus
-// 109); Shift+digit arrives as its symbol and is mapped back to the digit.
+// 109); the main keyboard's '.' is the point (110) as well. Shift+digit
+// arrives as its symbol and is mapped back to the digit.
 int VirtualKeyFor(const QKeyEvent& event);
 
 }  // namespace zantor::input

@@ -9,10 +9,11 @@ namespace zantor::platform {
 // left when the window is wider than that, never left of the screen.
 int CornerX(int screenWidth, int frameWidth);
 
-// Moves `window` to the corner now, and once more when a window manager's
-// frame first changes its outer width: the frame is only known after the
-// window is shown, and without the second move its right border would hang
-// off the screen.
+// Moves `window` to the corner of the screen's available area now, and once
+// more when its window manager's frame is known, after it is shown: the frame,
+// title bar and borders included, then lies in the corner (a frame that is
+// not named is measured by its width only). Without the second move its title
+// bar or its right border could hang off the screen.
 void PlaceInTopRightCorner(QWidget* window);
 
 }  // namespace zantor::platform

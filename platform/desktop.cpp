@@ -3,8 +3,10 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QFileInfo>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTranslator>
 
 #include "res/dialog_templates.h"
 
@@ -50,13 +52,24 @@ int MessageBox(QWidget* owner, const QString& text, unsigned flags) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("是(&Y)"));
     box.button(QMessageBox::No)->setText(QStringLiteral("否(&N)"));
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton((flags & MB_DEFBUTTON2) != 0 ? QMessageBox::No : QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes ? res::IDYES : res::IDNO;
   }
   box.setStandardButtons(QMessageBox::Ok);
   box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
   box.exec();
   return res::IDOK;
+}
+
+QTranslator* LoadToolkitTranslations() {
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (translator->load(QStringLiteral("qtbase_zh_CN"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+      QCoreApplication::installTranslator(translator)) {
+    return translator;
+  }
+  delete translator;
+  return nullptr;
 }
 
 int RunModal(QDialog& dialog) {

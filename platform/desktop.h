@@ -8,6 +8,7 @@
 #include <optional>
 
 class QDialog;
+class QTranslator;
 class QWidget;
 
 namespace zantor::platform {
@@ -21,6 +22,7 @@ enum : unsigned {
   MB_ICONEXCLAMATION = 0x30,
   MB_ICONWARNING = 0x30,
   MB_ICONINFORMATION = 0x40,
+  MB_DEFBUTTON2 = 0x100,  // No, not Yes, is the default answer
 };
 
 // The executable's file name without its extension: every box's caption.
@@ -29,6 +31,12 @@ QString AppCaption();
 // Shows a box and returns IDOK, IDYES or IDNO. A box that asks for no icon
 // gets the exclamation icon.
 int MessageBox(QWidget* owner, const QString& text, unsigned flags);
+
+// Makes the toolkit's own texts (file and print dialogs, standard buttons)
+// Chinese like the rest, whatever the locale. Returns the translator it
+// installed, owned by the application; nullptr when the translations are not
+// installed.
+QTranslator* LoadToolkitTranslations();
 
 // Runs a dialog modally and returns the id of the command that ended it.
 int RunModal(QDialog& dialog);

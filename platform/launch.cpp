@@ -22,9 +22,13 @@ QString FindHelpPage(const QString& executableDir) {
   return beside;
 }
 
-void OpenDocument(const QString& path) {
-  if (path.isEmpty()) return;
-  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+bool OpenDocument(const QString& path) {
+  if (path.isEmpty() || !QFileInfo::exists(path)) return false;
+  // Asked first and every time: the toolkit remembers the handler it found,
+  // or that it found none, for the rest of the run.
+  const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+  if (!opener.isEmpty() && QProcess::startDetached(opener, {path})) return true;
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 QStringList CalculatorCandidates() {

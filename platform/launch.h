@@ -1,5 +1,5 @@
 // Opening the help page with the desktop's viewer and starting a calculator.
-// Neither reports a failure: the commands show nothing of their own.
+// Both say whether something was started; the commands tell the user when not.
 #pragma once
 
 #include <QString>
@@ -14,7 +14,9 @@ QString ExecutableDir();
 // (<prefix>/share/zantor/help.html); the first of these that exists.
 QString FindHelpPage(const QString& executableDir);
 
-void OpenDocument(const QString& path);
+// Opens `path` with the desktop's handler: xdg-open on PATH, else the
+// toolkit's own way. False when the file is missing or nothing could open it.
+bool OpenDocument(const QString& path);
 
 // Desktop calculators, in the order they are looked for.
 QStringList CalculatorCandidates();

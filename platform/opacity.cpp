@@ -43,6 +43,14 @@ OpacityControl::OpacityControl(QWidget* dialog, QSlider* slider)
 
 bool OpacityControl::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::Wheel) return false;
+  // Looked up by where the pointer is, not by who is told: an area that does
+  // not use a turn hands it on to the dialog.
+  const QPointF at = static_cast<QWheelEvent*>(event)->globalPosition();
+  if (const QWidget* under = dialog_->childAt(dialog_->mapFromGlobal(at).toPoint())) {
+    for (const QWidget* area : ownWheel_) {
+      if (area == under || area->isAncestorOf(under)) return false;
+    }
+  }
   // A result field that can scroll keeps its own wheel.
   for (QObject* o = watched; o != nullptr && o != dialog_; o = o->parent()) {
     if (auto* area = qobject_cast<QAbstractScrollArea*>(o)) {

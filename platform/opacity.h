@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QObject>
+#include <vector>
 
 class QSlider;
 class QWidget;
@@ -30,6 +31,9 @@ class OpacityControl : public QObject {
   OpacityControl(QWidget* dialog, QSlider* slider);
 
   QSlider* slider() const { return slider_; }
+  // The wheel over `area` (a report, a list) is the area's own: it scrolls
+  // there instead of stepping the opacity.
+  void LeaveWheelTo(QWidget* area) { ownWheel_.push_back(area); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -38,6 +42,7 @@ class OpacityControl : public QObject {
   QWidget* dialog_;
   QSlider* slider_;
   int wheelDelta_ = 0;  // turned but not yet a whole notch
+  std::vector<QWidget*> ownWheel_;
 };
 
 }  // namespace zantor::platform

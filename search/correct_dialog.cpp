@@ -1,7 +1,10 @@
 #include "search/correct_dialog.h"
 
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
+#include <algorithm>
 
 #include "engine/messages.h"
 #include "input/key_filter.h"
@@ -14,6 +17,15 @@ namespace {
 
 // The operators in the list's order, as the engine writes them.
 constexpr char kOperators[] = {'+', '-', '*'};
+
+// Keys that only move, select, copy or delete: the field's own handling of
+// them cannot put a character into it.
+bool IsEditingKey(int vk, bool ctrl) {
+  constexpr int kEnd = 35, kHome = 36, kDelete = 46;
+  constexpr int kA = 65, kC = 67, kX = 88, kZ = 90;
+  if (vk == kEnd || vk == kHome || vk == kDelete) return true;
+  return ctrl && (vk == kA || vk == kC || vk == kX || vk == kZ);
+}
 
 // The entry field takes what the value field of the search takes; Enter
 // confirms and Esc leaves, as in any dialog (the value field swallows both).
@@ -28,6 +40,18 @@ class CorrectionEntryFilter : public ValueKeyFilter {
     if (message == input::KeyMessage::kKeyDown && !ctrl) {
       if (vk == input::vk::kReturn) return {input::Outcome::kDrop, input::KeyAction::kEvaluate};
       if (vk == input::vk::kEscape) return {input::Outcome::kDefault, input::KeyAction::kNone};
+    }
+    if (message == input::KeyMessage::kKeyDown && IsEditingKey(vk, ctrl)) {
+      return {input::Outcome::kDefault, input::KeyAction::kNone};
+    }
+    // The entry opens selected: a point typed over the selection replaces
+    // it, so only the point outside it counts.
+    if (message == input::KeyMessage::kKeyDown && vk == input::vk::kDecimal) {
+      QString kept = field()->text();
+      if (field()->hasSelectedText()) {
+        kept.remove(field()->selectionStart(), field()->selectedText().size());
+      }
+      return input::DecideValueKey(message, vk, shift, ctrl, kept.toStdString());
     }
     return ValueKeyFilter::Decide(message, vk, shift, ctrl);
   }
@@ -54,6 +78,32 @@ CCorrectDlg::CCorrectDlg(long long id, char op, const QString& entry, QWidget* o
   typed.remove(QLatin1Char(','));
   entryField()->setText(typed);
   new CorrectionEntryFilter(entryField(), this);
+  entryField()->setFocus();
+  entryField()->selectAll();
+}
+
+void CCorrectDlg::PlaceBeside(const QRect& row) {
+  const QScreen* screen = QGuiApplication::screenAt(row.center());
+  if (screen == nullptr) screen = this->screen();
+  if (screen == nullptr) return;
+  const QRect area = screen->availableGeometry();
+  adjustSize();
+  // Before it is first shown the window's frame is not known: a title bar
+  // and borders are allowed for.
+  QSize outer = frameGeometry().size();
+  if (outer == size()) outer += QSize(2 * kFrameAllowance, kTitleAllowance + kFrameAllowance);
+  constexpr int kGap = 4;
+  int y = row.bottom() + 1 + kGap;
+  if (y + outer.height() > area.bottom() + 1) y = row.top() - kGap - outer.height();
+  y = std::clamp(y, area.top(), std::max(area.top(), area.bottom() + 1 - outer.height()));
+  const int x =
+      std::clamp(row.left(), area.left(), std::max(area.left(), area.right() + 1 - outer.width()));
+  move(x, y);
+}
+
+void CCorrectDlg::showEvent(QShowEvent* event) {
+  platform::TemplateDialog::showEvent(event);
+  // Typing replaces the entry at once, as in any dialog that offers a value.
   entryField()->setFocus();
   entryField()->selectAll();
 }

@@ -2,12 +2,14 @@
 // and entry, changed and confirmed (确定 or Enter) or left (取消 or Esc).
 #pragma once
 
+#include <QRect>
 #include <QString>
 
 #include "platform/template_dialog.h"
 
 class QComboBox;
 class QLineEdit;
+class QShowEvent;
 
 namespace zantor::store {
 class HistoryStore;
@@ -28,6 +30,17 @@ class CCorrectDlg : public platform::TemplateDialog {
   QString entry() const;
   QComboBox* operatorList() const;
   QLineEdit* entryField() const;
+
+  // Moves the dialog above or below `row` (a band in screen coordinates),
+  // within the screen, so that the row it corrects stays in sight.
+  void PlaceBeside(const QRect& row);
+
+  // Allowed for the window manager's frame while it is not known yet.
+  static constexpr int kTitleAllowance = 32;
+  static constexpr int kFrameAllowance = 4;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 };
 
 // Ours: why a correction was not made (the engine's own messages say why an

@@ -97,7 +97,8 @@ CFindDlg::CFindDlg(store::HistoryStore& store, QString finalResultText, QWidget*
   view_ = ItemAs<ReportView>(res::kReportView);
   BindText(res::kValueField, &valueText_);
   new ValueKeyFilter(valueField(), this);
-  new platform::OpacityControl(this, ItemAs<QSlider>(res::kOpacitySlider));
+  auto* opacity = new platform::OpacityControl(this, ItemAs<QSlider>(res::kOpacitySlider));
+  opacity->LeaveWheelTo(view_);
   filterList()->setCurrentIndex(kInitialFilterIndex);
   connect(filterList(), &QComboBox::activated, this, [this] { OnFilterChange(); });
   connect(valueField(), &QLineEdit::textChanged, this, [this] { OnValueChange(); });
@@ -144,7 +145,10 @@ std::optional<std::string> CFindDlg::CurrentQuery(std::string_view orderClause) 
 void CFindDlg::Sort(std::string_view orderClause) {
   const std::optional<std::string> sql = CurrentQuery(orderClause);
   FocusValueField();
-  if (!RequeryPending()) return;
+  // Without a change the report is not read again, unless what is shown is
+  // not what this button asks for: another order, or no report at all.
+  const bool shownAsAsked = shownSql_.has_value() && *shownSql_ == sql;
+  if (!RequeryPending() && (!sql || shownAsAsked)) return;
   ShowRows(sql);
 }
 
@@ -213,6 +217,8 @@ void CFindDlg::CorrectRow(long long id) {
   const std::string& op = row.cells[2];
   const QString entry = QString::fromStdString(row.cells[3]);
   CCorrectDlg dialog(id, op.empty() ? '+' : op[0], entry, this);
+  const QRect band = view_->lastRowBand();
+  if (!band.isEmpty()) dialog.PlaceBeside(QRect(view_->mapToGlobal(band.topLeft()), band.size()));
   // A refused entry keeps the dialog open with what was typed.
   while (dialog.DoModal() == res::IDOK) {
     QString typed = entry;

@@ -1,10 +1,11 @@
 // What the view adds to the report page on its own account: a double-click
-// on a data row reaches the dialog, and a corrected row's entry gets a title
-// with the entry it had before. Both live in a world of their own, so the
-// page's script neither sees nor disturbs them, and neither touches the
+// on a data row reaches the dialog with where the row lies, and a corrected
+// row's entry is marked and gets a title with the entry it had before. Both live in a world of
+// their own, so the page's script neither sees nor disturbs them, and neither touches the
 // document's text.
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
@@ -17,27 +18,31 @@ namespace zantor::search {
 namespace {
 
 const QString kHookScript = QStringLiteral("report-row-hook");
-// What the hook writes on the console for a double-clicked row, before its ID.
+// What the hook writes on the console for a double-clicked row, before its ID
+// and the row's top and bottom in the page's window.
 const QString kRowMark = QStringLiteral("zantor-row-dblclick:");
 
 // Console messages are the one way out of the page that needs no channel
 // into it: the hook's mark is taken, everything else stays the page's.
 class HookedPage : public QWebEnginePage {
  public:
-  HookedPage(QWebEngineProfile* profile, QObject* parent, std::function<void(qlonglong)> onRow)
+  HookedPage(QWebEngineProfile* profile, QObject* parent,
+             std::function<void(qlonglong, int, int)> onRow)
       : QWebEnginePage(profile, parent), onRow_(std::move(onRow)) {}
 
  protected:
   void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,
                                 const QString&) override {
     if (!message.startsWith(kRowMark)) return;
+    const QStringList parts = message.mid(kRowMark.size()).split(QLatin1Char(' '));
     bool ok = false;
-    const qlonglong id = message.mid(kRowMark.size()).toLongLong(&ok);
-    if (ok && id > 0) onRow_(id);
+    const qlonglong id = parts.value(0).toLongLong(&ok);
+    if (!ok || id <= 0) return;
+    onRow_(id, parts.value(1).toInt(), parts.value(2).toInt());
   }
 
  private:
-  std::function<void(qlonglong)> onRow_;
+  std::function<void(qlonglong, int, int)> onRow_;
 };
 
 QString HookSource(const QJsonObject& before, const QJsonObject& notes) {
@@ -50,6 +55,7 @@ QString HookSource(const QJsonObject& before, const QJsonObject& notes) {
   window.zantorCorrectedEntries = function (entries, stepNotes) {
     before = entries;
     notes = stepNotes || {};
+    publish();
   };
   // The row's ID when `node` lies in a data row of the report ("ID oP",
   // entry, total), else null.
@@ -62,8 +68,31 @@ QString HookSource(const QJsonObject& before, const QJsonObject& notes) {
   }
   document.addEventListener('dblclick', function (e) {
     var r = dataRow(e.target);
-    if (r) console.log('%2' + r.id);
+    if (!r) return;
+    var box = r.row.getBoundingClientRect();
+    console.log('%2' + r.id + ' ' + Math.floor(box.top) + ' ' + Math.ceil(box.bottom));
   }, true);
+  // The corrected steps go on the root element, where the page's own layout
+  // finds them for the rows it lays out later; the rows already there are
+  // marked here.
+  function publish() {
+    var root = document.documentElement;
+    if (!root) return;
+    var ids = Object.keys(before);
+    if (ids.length) {
+      root.setAttribute('data-zantor-corrected', ' ' + ids.join(' ') + ' ');
+    } else {
+      root.removeAttribute('data-zantor-corrected');
+    }
+    var rows = document.querySelectorAll('table.D tr');
+    for (var i = 0; i < rows.length; ++i) {
+      var r = dataRow(rows[i].cells[1]);
+      if (r) r.cell.classList.toggle('zantor-corrected', before.hasOwnProperty(r.id));
+    }
+  }
+  publish();
+  document.addEventListener('readystatechange', publish, true);
+  document.addEventListener('DOMContentLoaded', publish, true);
   // Rows are laid out afresh as they scroll into sight: the title goes on
   // when the pointer reaches the cell, before any tooltip is shown.
   document.addEventListener('mouseover', function (e) {
@@ -94,7 +123,12 @@ void InstallHook(QWebEnginePage* page, const QJsonObject& before, const QJsonObj
 }  // namespace
 
 QWebEnginePage* ReportView::MakeHookedPage(QWebEngineProfile* profile) {
-  auto* page = new HookedPage(profile, this, [this](qlonglong id) { emit rowDoubleClicked(id); });
+  auto* page = new HookedPage(profile, this, [this](qlonglong id, int top, int bottom) {
+    // The page counts in its own pixels, which the zoom scales.
+    const qreal zoom = zoomFactor();
+    rowBand_ = QRect(0, qRound(top * zoom), width(), qRound((bottom - top) * zoom));
+    emit rowDoubleClicked(id);
+  });
   InstallHook(page, {});
   return page;
 }

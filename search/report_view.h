@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QRect>
 #include <QWebEngineView>
 #include <map>
 #include <optional>
@@ -46,6 +47,8 @@ class ReportView : public QWebEngineView {
   // them in a title. The document text stays as it is.
   void SetCorrectedEntries(const std::map<long long, std::string>& before,
                            const std::map<long long, std::string>& notes = {});
+  // Where the row double-clicked last lies, in the view's coordinates.
+  QRect lastRowBand() const { return rowBand_; }
 
  signals:
   // A data row of the report was double-clicked (header, final and
@@ -63,6 +66,7 @@ class ReportView : public QWebEngineView {
   std::optional<ReportDocument> report_;
   int shown_ = 0;
   int replaced_ = 0;
+  QRect rowBand_;
   // The page shown has read its rows and can take replacements.
   bool ready_ = false;
 };

@@ -68,6 +68,22 @@ Notice HistoryStore::Report(Notice notice) {
   return notice;
 }
 
+long long HistoryStore::StepCount() const {
+  struct stat st {};
+  if (::stat(dbPath_.c_str(), &st) != 0) return 0;
+  sql::Connection db;
+  if (db.Open(dbPath_, SQLITE_OPEN_READONLY) != SQLITE_OK) return 0;
+  sqlite3_stmt* count = nullptr;
+  long long steps = 0;
+  if (sqlite3_prepare_v2(db.get(), "SELECT count(*) FROM MyData;", -1, &count, nullptr) ==
+          SQLITE_OK &&
+      sqlite3_step(count) == SQLITE_ROW) {
+    steps = sqlite3_column_int64(count, 0);
+  }
+  sqlite3_finalize(count);
+  return steps;
+}
+
 HistoryStore::FileKind HistoryStore::Examine(SavedTotal* out, std::string* error) const {
   sql::Connection db;
   if (db.Open(dbPath_, SQLITE_OPEN_READWRITE, error) != SQLITE_OK) return FileKind::kUnreadable;

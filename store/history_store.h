@@ -88,6 +88,9 @@ class HistoryStore {
 
   // Size guard of the keep path: the file's size in whole MiB is above 40.
   bool NeedsSizeQuestion() const;
+  // The steps the file holds, read on a connection of its own; 0 when there
+  // is no file or it is not a history of ours.
+  long long StepCount() const;
   // Reads the last saved total (the newest one a killed run left behind, if
   // any) and closes the file again. Never deletes or creates the file:
   // - no file: found == false (the field shows "0.00");

@@ -25,6 +25,17 @@ bool IsEntry(std::string_view s) {
   return !s.empty();
 }
 
+// The window shows totals grouped (1,234.50), and a tape is often made of
+// them: the commas go, as the paste cleaning drops them.
+std::string_view WithoutCommas(std::string_view s, std::string* buffer) {
+  if (s.find(',') == std::string_view::npos) return s;
+  buffer->clear();
+  for (char c : s) {
+    if (c != ',') buffer->push_back(c);
+  }
+  return *buffer;
+}
+
 // "+", "-", "*", "x", "×" standing alone or before blanks; 0 otherwise.
 char OperatorPrefix(std::string_view line, size_t* length) {
   char op = 0;
@@ -136,6 +147,7 @@ int RunTape(std::FILE* in, std::FILE* out, std::FILE* err, const Options& option
   std::string_view raw;
   long lineNo = 0;
   int status = 0;
+  std::string ungrouped;
   while (reader.Next(&raw)) {
     ++lineNo;
     std::string_view line = Trim(raw);
@@ -156,6 +168,7 @@ int RunTape(std::FILE* in, std::FILE* out, std::FILE* err, const Options& option
       line = Trim(line.substr(opLength));
       if (line.empty()) continue;
     }
+    line = WithoutCommas(line, &ungrouped);
     if (!IsEntry(line)) {
       o.Flush();
       std::fprintf(err, "zantor-tape: line %ld: cannot read \"%.*s\"\n", lineNo,

@@ -142,12 +142,20 @@
     function line(i) {
       return lines.substring(starts[i - 1] + 1, i < n ? starts[i] : lines.length);
     }
+    // Steps corrected earlier, listed by the view on the root element
+    // (" 2 20 "): their entries are marked wherever they are laid out.
+    function corrected(id) {
+      var ids = document.documentElement.getAttribute('data-zantor-corrected');
+      return ids !== null && ids.indexOf(' ' + id + ' ') !== -1;
+    }
     function dataRow(text) {
       var a = text.indexOf('\t');
       var b = text.indexOf('\t', a + 1);
       var mdata = text.substring(a + 1, b);
       var re = text.substring(b + 1);
-      return '<tr><td>' + text.substring(0, a) + '</td><td>' + mdata +
+      var entryCell = corrected(text.substring(0, text.indexOf(' '))) ?
+          "</td><td class='zantor-corrected'>" : '</td><td>';
+      return '<tr><td>' + text.substring(0, a) + entryCell + mdata +
           (mdata === re ? "</td><td style='color:blue'>" : '</td><td>') + re + '</td></tr>';
     }
     function rowHtml(k) {

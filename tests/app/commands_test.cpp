@@ -14,15 +14,18 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
+#include <QTranslator>
 
 #include "app/messages.h"
 #include "app/search_loader.h"
 #include "app_test_support.h"
 #include "commands_fixture.h"
 #include "platform/desktop.h"
+#include "platform/launch.h"
 #include "platform/template_dialog.h"
 
 namespace zantor::apptest {
@@ -392,6 +395,33 @@ TEST_F(CommandsTest, MenuBarCarriesTheCommands) {
   EXPECT_EQ(clear->actions()[0]->text(), QStringLiteral("结果清零"));
   EXPECT_EQ(clear->actions()[1], d_->MenuCommand(res::kClearAllCommand));
   EXPECT_EQ(clear->actions()[1]->text(), QStringLiteral("全部清除"));
+}
+
+// Help and calculator with nothing on PATH to open them: a box says so for
+// each (the end-to-end test starts them through programs found there).
+TEST_F(CommandsTest, HelpAndCalculatorSaySoWhenNothingCanOpenThem) {
+  QTemporaryDir empty;
+  ASSERT_TRUE(empty.isValid());
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", empty.path().toUtf8());
+  Menu(res::kHelpCommand);
+  Menu(res::kCalculatorCommand);
+  qputenv("PATH", path);
+  EXPECT_EQ(BoxTexts(),
+            (std::vector<QString>{app::kHelpCannotOpen.arg(d_->helpPath()),
+                                  app::kCalculatorMissing.arg(platform::CalculatorCandidates().join(
+                                      QStringLiteral(", ")))}));
+  for (const ShownBox& b : boxes_) EXPECT_EQ(b.flags, platform::MB_OK | platform::MB_ICONWARNING);
+}
+
+// The toolkit's own texts are Chinese whatever the locale.
+TEST(ToolkitTranslations, StandardButtonsAndFileDialogSpeakChinese) {
+  QTranslator* t = platform::LoadToolkitTranslations();
+  ASSERT_NE(t, nullptr);
+  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+  EXPECT_NE(QCoreApplication::translate("QFileDialog", "Save As"), QStringLiteral("Save As"));
+  QCoreApplication::removeTranslator(t);
+  delete t;
 }
 
 }  // namespace

@@ -130,8 +130,7 @@ TEST_F(KeysTest, KeysOutsideTheNumberTypeNothing) {
   SetEntry(QStringLiteral("12"));
 
   TypeText(entry_, QStringLiteral("abx"));
-  QTest::keyClick(entry_, Qt::Key_Period);  // top row
-  QTest::keyClick(entry_, Qt::Key_Minus);   // top row
+  QTest::keyClick(entry_, Qt::Key_Minus);  // top row
   QTest::keyClick(entry_, Qt::Key_Comma);
   QTest::keyClick(entry_, Qt::Key_Home);
   QTest::keyClick(entry_, Qt::Key_Up);
@@ -194,6 +193,43 @@ TEST_F(KeysTest, KeypadPointOnlyInNormalModeAndOnlyOnce) {
   SetEntry(QStringLiteral("7"));
   Keypad(entry_, Qt::Key_Comma);
   EXPECT_EQ(entry_->text(), QStringLiteral("7."));
+}
+
+// The main keyboard's '.' and a layout's keypad comma are the keypad point:
+// the same mode rule, once only.
+TEST_F(KeysTest, EveryDecimalKeyFollowsTheKeypadPointsRules) {
+  struct Case {
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    char mode;
+    const char* before;
+    const char* after;
+  };
+  const Case cases[] = {
+      {Qt::Key_Period, Qt::NoModifier, 'z', "2", "2."},
+      {Qt::Key_Period, Qt::NoModifier, 'z', "2.5", "2.5"},
+      {Qt::Key_Period, Qt::NoModifier, 'k', "2", "2"},
+      {Qt::Key_Period, Qt::KeypadModifier, 'z', "2", "2."},
+      {Qt::Key_Comma, Qt::KeypadModifier, 'z', "2", "2."},
+      {Qt::Key_Comma, Qt::KeypadModifier, 'k', "2", "2"},
+      {Qt::Key_Comma, Qt::NoModifier, 'z', "2", "2"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.before) + " mode " + c.mode + " key " + std::to_string(c.key));
+    if (c.mode == 'z') {
+      d_->OnNormalMode();
+    } else {
+      d_->OnFastMode();
+    }
+    SetEntry(QString::fromLatin1(c.before));
+    QTest::keyClick(entry_, static_cast<Qt::Key>(c.key), c.modifiers);
+    EXPECT_EQ(entry_->text(), QString::fromLatin1(c.after));
+  }
+  // A laptop's 2.5 in normal mode is 2.5, not 25.
+  SetEntry(QString());
+  QTest::keyClicks(entry_, QStringLiteral("2.5"));
+  PressEnter(entry_);
+  EXPECT_EQ(d_->lastEntryText(), QStringLiteral("2.5"));
 }
 
 TEST_F(KeysTest, KeypadMinusReleaseTogglesTheSign) {

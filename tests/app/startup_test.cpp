@@ -218,16 +218,17 @@ TEST_F(StartupTest, ClearingMovesAFileThatIsNotOursAside) {
   EXPECT_EQ(MyDataRows(), 1) << "recording again";
   keep->close();
 
-  // Our own history: deleted, nothing moved aside.
+  // Our own history: deleted once confirmed, nothing moved aside.
   boxes_.clear();
   auto ours = Start(res::IDCANCEL);
-  EXPECT_TRUE(boxes_.empty());
+  EXPECT_EQ(BoxTexts(), std::vector<QString>{app::kClearLastQuestion.arg(1)});
   EXPECT_EQ(asideFiles().size(), 2);
   EXPECT_EQ(MyDataRows(), 0);
 }
 
 TEST_F(StartupTest, ClearDeletesTheHistory) {
   MakeHistory();
+  yesNo_ = res::IDYES;
   auto d = Start(res::IDCANCEL);
   EXPECT_EQ(Result(*d), QStringLiteral("0.00"));
   EXPECT_EQ(MyDataRows(), 0);
@@ -239,11 +240,37 @@ TEST_F(StartupTest, ClearDeletesTheHistory) {
 
 TEST_F(StartupTest, EscOnTheChoiceDialogClears) {
   MakeHistory();
+  yesNo_ = res::IDYES;
   PressInChoiceDialog(Qt::Key_Escape);
   auto d = Start();
   EXPECT_TRUE(choiceWasVisible_);
   EXPECT_EQ(Result(*d), QStringLiteral("0.00"));
   EXPECT_EQ(MyDataRows(), 0);
+}
+
+// Clearing a history that holds steps asks first, No being the default; No
+// keeps it as the keep choice does. Nothing to lose, nothing to ask.
+TEST_F(StartupTest, ClearAsksFirstWhenThereAreSteps) {
+  MakeHistory();
+  auto kept = Start(res::IDCANCEL);
+  ASSERT_EQ(BoxTexts(), std::vector<QString>{app::kClearLastQuestion.arg(2)});
+  EXPECT_EQ(boxes_[0].flags,
+            platform::MB_YESNO | platform::MB_ICONWARNING | platform::MB_DEFBUTTON2);
+  EXPECT_EQ(Result(*kept), QStringLiteral("12.39"));
+  EXPECT_EQ(MyDataRows(), 2);
+  kept->close();
+
+  boxes_.clear();
+  yesNo_ = res::IDYES;
+  auto cleared = Start(res::IDCANCEL);
+  EXPECT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(Result(*cleared), QStringLiteral("0.00"));
+  EXPECT_EQ(MyDataRows(), 0);
+  cleared->close();
+
+  boxes_.clear();
+  auto empty = Start(res::IDCANCEL);
+  EXPECT_TRUE(boxes_.empty());
 }
 
 TEST_F(StartupTest, EnterOnTheChoiceDialogKeeps) {

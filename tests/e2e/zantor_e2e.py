@@ -322,6 +322,33 @@ class Session:
             return "(none: ImageMagick's import is missing)"
         return path
 
+    # ---- a window manager ----------------------------------------------
+    def start_openbox(self):
+        """Runs openbox on this session's display (stopped with the session)
+        and waits until it manages the screen."""
+        wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env, cwd=self.home,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.helpers.append(wm)
+        root = self.x.screen().root
+        supporting = self.x.intern_atom("_NET_SUPPORTING_WM_CHECK")
+        wait_until("openbox to manage the screen",
+                   lambda: root.get_full_property(supporting, X.AnyPropertyType) is not None)
+
+    def frame_extents(self, wid):
+        """(left, right, top, bottom) of the window manager's frame, or None."""
+        w = self.x.create_resource_object("window", int(wid))
+        prop = w.get_full_property(self.x.intern_atom("_NET_FRAME_EXTENTS"), X.AnyPropertyType)
+        return tuple(prop.value[:4]) if prop is not None and len(prop.value) >= 4 else None
+
+    def workarea(self):
+        """(x, y, width, height) of the screen's available area."""
+        root = self.x.screen().root
+        prop = root.get_full_property(self.x.intern_atom("_NET_WORKAREA"), X.AnyPropertyType)
+        if prop is None or len(prop.value) < 4:
+            screen = self.x.screen()
+            return (0, 0, screen.width_in_pixels, screen.height_in_pixels)
+        return tuple(prop.value[:4])
+
     # ---- the program's history file -----------------------------------
     def query(self, sql, params=()):
         if not os.path.exists(self.db_path):
@@ -352,6 +379,14 @@ class Session:
         choice = self.wait_window(CHOICE, pid=proc.pid)
         self.focus(choice)
         self.key("Return" if keep else "Escape")
+        if not keep:
+            # A history that holds steps is cleared only once the question
+            # that follows is answered Yes.
+            shown = wait_until("the main window or the clear question", lambda: (
+                self.windows(MAIN, proc.pid) or self.windows(BOX, proc.pid)), 20)
+            if self.title(shown[0]) == BOX:
+                self.focus(shown[0])
+                self.key("y")
         main = self.wait_window(MAIN, pid=proc.pid)
         self.focus(main)
         return proc, main

@@ -114,6 +114,18 @@ TEST(ZantorTape, NormalModeFromTheCommandLine) {
   EXPECT_EQ(run.status, 0);
 }
 
+// Totals as the window shows them, grouped, read as the paste reads them.
+TEST(ZantorTape, GroupingCommasAreDropped) {
+  const TapeRun run = RunTape("1,234.50\n- 1,000\n+ ,\n", {"--normal"});
+  const std::vector<std::string> expected = {
+      "+\t1234.50\t1,234.50\t1,234.5",
+      "-\t1000\t1,000\t234.5",
+  };
+  EXPECT_EQ(run.lines, expected);
+  EXPECT_EQ(run.err, "zantor-tape: line 3: cannot read \"+ ,\"\n");
+  EXPECT_EQ(run.status, 1);
+}
+
 TEST(ZantorTape, UnknownOptionPrintsUsage) {
   const TapeRun run = RunTape("1\n", {"--fast"});
   EXPECT_TRUE(run.lines.empty());

@@ -24,7 +24,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Maintainer)" ] || fail "no maintainer"
 depends=$(field Depends)
 echo "Depends: $depends"
-for need in fonts-wqy-microhei libqt6widgets6 libqt6webenginewidgets6 libsqlite3-0 libc6; do
+for need in fonts-wqy-microhei qt6-translations-l10n libqt6widgets6 libqt6webenginewidgets6 libsqlite3-0 libc6; do
   [[ ",$depends" == *[,\ ]$need[\ ,]* || ",$depends" == *[,\ ]$need ]] || fail "Depends lacks $need"
 done
 [[ "$(field Description)" == *加法机* ]] || fail "no Chinese description"

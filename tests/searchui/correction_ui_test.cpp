@@ -4,7 +4,9 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTest>
+#include <functional>
 
 #include "search/correct_dialog.h"
 #include "searchui_support.h"
@@ -19,7 +21,15 @@ struct Seen {
   QString caption;
   int op = -1;
   QString entry;
+  QRect place;  // where it was put, its frame's allowance included
 };
+
+// Where a dialog not yet shown will stand: a move before the first show
+// places the frame, which the dialog allows for.
+QRect Outer(const QWidget& d) {
+  return {d.pos(), d.size() + QSize(2 * CCorrectDlg::kFrameAllowance,
+                                    CCorrectDlg::kTitleAllowance + CCorrectDlg::kFrameAllowance)};
+}
 
 class CorrectionUiTest : public SearchUiTest {
  protected:
@@ -62,7 +72,7 @@ class CorrectionUiTest : public SearchUiTest {
     platform::SetModalHook([this](QDialog& d) -> std::optional<int> {
       auto* c = qobject_cast<CCorrectDlg*>(&d);
       if (c == nullptr) return std::nullopt;
-      seen_.push_back({c->windowTitle(), c->operatorList()->currentIndex(), c->entry()});
+      seen_.push_back({c->windowTitle(), c->operatorList()->currentIndex(), c->entry(), Outer(*c)});
       if (seen_.size() > answers_.size()) return res::IDCANCEL;
       const Answer& a = answers_[seen_.size() - 1];
       if (a.op >= 0) c->operatorList()->setCurrentIndex(a.op);
@@ -138,6 +148,102 @@ TEST_F(CorrectionUiTest, DoubleClickedRowIsCorrectedAndTheReportShownAgain) {
   EXPECT_EQ(TitleOnHover(1, 2), QString());
   EXPECT_EQ(TitleOnHover(2, 1), QString());
   EXPECT_TRUE(boxes_.empty());
+
+  // The dialog stood clear of the row it corrected.
+  const QRect band = view().lastRowBand();
+  ASSERT_FALSE(band.isEmpty());
+  const QRect row(view().mapToGlobal(band.topLeft()), band.size());
+  EXPECT_FALSE(seen_[0].place.intersects(row))
+      << "dialog " << seen_[0].place.y() << "+" << seen_[0].place.height() << ", row " << row.y()
+      << "+" << row.height();
+}
+
+// A corrected row's entry is marked where it is laid out, without hovering;
+// the others are not, and the document's text does not change for it.
+TEST_F(CorrectionUiTest, CorrectedEntriesAreMarkedInThePage) {
+  RecordThreeSteps();
+  ShowAll();
+  // The first cells of the rows whose entry is marked.
+  const QString marked = QStringLiteral(
+      "Array.prototype.filter.call(document.querySelectorAll('table.D tr'), function (r) {"
+      "  return r.cells.length > 1 && r.cells[1].classList.contains('zantor-corrected');"
+      "}).map(function (r) { return r.cells[0].textContent; }).join(',')");
+  EXPECT_EQ(RunJs(view(), marked).toString(), QString());
+  CorrectAndWait(2, QStringLiteral("4"));
+  EXPECT_TRUE(WaitUntil([&] { return RunJs(view(), marked).toString() == "2 *"; }))
+      << RunJs(view(), marked).toString().toStdString();
+  EXPECT_TRUE(RunJs(view(), QStringLiteral("var rows = document.querySelectorAll('table.D tr');"
+                                           "getComputedStyle(rows[2].cells[1]).color !== "
+                                           "getComputedStyle(rows[1].cells[1]).color"))
+                  .toBool());
+  // Shown again from the history, the page marks it as well.
+  ClickButton(*dialog_, res::kDescendingButton);
+  ASSERT_TRUE(WaitForReport(view()));
+  EXPECT_TRUE(WaitUntil([&] { return RunJs(view(), marked).toString() == "2 *"; }));
+  EXPECT_EQ(Document().find("zantor-corrected"), std::string::npos);
+}
+
+// The entry opens selected and takes the usual editing keys.
+TEST_F(CorrectionUiTest, EntryTakesTheUsualEditingKeys) {
+  CCorrectDlg d(4, '+', QStringLiteral("1,000.5"));
+  d.show();
+  QLineEdit* entry = d.entryField();
+  EXPECT_EQ(d.focusWidget(), entry);
+  EXPECT_EQ(entry->selectedText(), QStringLiteral("1000.5"));
+  struct Case {
+    const char* name;
+    std::function<void()> keys;
+    const char* text;
+  };
+  auto key = [entry](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
+    QTest::keyClick(entry, k, m);
+  };
+  const std::vector<Case> cases = {
+      {"typed over the selection", [&] { QTest::keyClicks(entry, QStringLiteral("2.5")); }, "2.5"},
+      {"point over a selected point",
+       [&] {
+         entry->selectAll();
+         key(Qt::Key_Period);
+         QTest::keyClicks(entry, QStringLiteral("5"));
+       },
+       ".5"},
+      {"Ctrl+A, Backspace, 2.5",
+       [&] {
+         key(Qt::Key_A, Qt::ControlModifier);
+         key(Qt::Key_Backspace);
+         QTest::keyClicks(entry, QStringLiteral("2.5"));
+       },
+       "2.5"},
+      {"Home, Delete, End, Backspace",
+       [&] {
+         entry->setText(QStringLiteral("1234"));
+         key(Qt::Key_Home);
+         key(Qt::Key_Delete);
+         key(Qt::Key_End);
+         key(Qt::Key_Backspace);
+       },
+       "23"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    c.keys();
+    EXPECT_EQ(entry->text(), QString::fromLatin1(c.text));
+  }
+}
+
+// Beside the row, never over it, and on the screen: below a row near the
+// top, above one near the bottom.
+TEST_F(CorrectionUiTest, DialogIsPlacedBesideTheRow) {
+  const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+  for (int top : {area.top() + 40, area.center().y(), area.bottom() - 30}) {
+    SCOPED_TRACE(top);
+    CCorrectDlg d(1, '+', QStringLiteral("3"));
+    const QRect row(area.left() + 100, top, 400, 18);
+    d.PlaceBeside(row);
+    const QRect place = Outer(d);
+    EXPECT_FALSE(place.intersects(row));
+    EXPECT_TRUE(area.contains(place));
+  }
 }
 
 TEST_F(CorrectionUiTest, NotesAreTitlesBesideTheEntryBeforeAndTheDocumentStaysAsItWas) {
@@ -248,8 +354,8 @@ TEST_F(CorrectionUiTest, DialogTakesNumberKeysEnterConfirmsEscLeaves) {
     EXPECT_EQ(d.op(), '*');
     EXPECT_EQ(d.entry(), QStringLiteral("1000.5"));
     d.entryField()->clear();
-    // As in the entry field: the top-row point and minus never type; the
-    // keypad's point does, once, and its minus turns the sign.
+    // As in the entry field: the top-row minus never types; a point does,
+    // once, and the keypad's minus turns the sign.
     QTest::keyClicks(d.entryField(), QStringLiteral("-12a,5.x"));
     QTest::keyClick(d.entryField(), Qt::Key_Period, Qt::KeypadModifier);
     QTest::keyClicks(d.entryField(), QStringLiteral("25"));

@@ -7,9 +7,12 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QSlider>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "platform/numlock.h"
+#include "search/correct_dialog.h"
 #include "search/query.h"
 #include "search/report.h"
 #include "searchui_support.h"
@@ -88,9 +91,8 @@ TEST_F(FindDialogTest, SortButtonsRebuildTheReportOnlyAfterAChange) {
   EXPECT_LT(view.document().indexOf("3 -"), view.document().indexOf("2 *"));
   EXPECT_LT(view.document().indexOf("2 *"), view.document().indexOf("1 +"));
 
-  // Another sort without a change leaves the report as it is.
-  ClickButton(*dialog, res::kAscendingButton);
-  ClickButton(*dialog, res::kUnsortedButton);
+  // The same sort again without a change leaves the report as it is.
+  ClickButton(*dialog, res::kDescendingButton);
   EXPECT_EQ(view.documentsShown(), 1);
 
   // A value typed under a filter that ignores it still counts as a change.
@@ -107,13 +109,65 @@ TEST_F(FindDialogTest, SortButtonsRebuildTheReportOnlyAfterAChange) {
             Expected("SELECT ID,oP,mdata,re FROM MyData WHERE fdata<5", "-1,234,567.35"));
   EXPECT_FALSE(view.document().contains("3 -"));
 
-  // An export spends the flag although the report did not change.
+  // An export spends the flag although the report did not change; a sort
+  // then still shows what it asks for.
   dialog->valueField()->setText(QStringLiteral("4"));
   ASSERT_TRUE(RequeryPending());
   ASSERT_TRUE(dialog->ExportTo(path("rows.csv")));
   EXPECT_FALSE(RequeryPending());
   ClickButton(*dialog, res::kDescendingButton);
-  EXPECT_EQ(view.documentsShown(), 3);
+  ASSERT_EQ(view.documentsShown(), 4);
+  EXPECT_EQ(view.document(), Expected("SELECT ID,oP,mdata,re FROM MyData WHERE fdata<4  order by "
+                                      "fdata Desc",
+                                      "-1,234,567.35"));
+}
+
+// Every press of a sort button shows the report in that button's order, the
+// same button twice keeping the page.
+TEST_F(FindDialogTest, EverySortButtonShowsItsOwnOrder) {
+  RecordThreeSteps();
+  auto dialog = Open();
+  search::ReportView& view = *dialog->reportView();
+  ChooseFilter(*dialog, QStringLiteral("全"));
+  const struct {
+    int button;
+    const char* sql;
+    int shown;
+  } presses[] = {
+      {res::kDescendingButton, "SELECT ID,oP,mdata,re FROM MyData  order by fdata Desc", 1},
+      {res::kAscendingButton, "SELECT ID,oP,mdata,re FROM MyData  order By fdata Asc", 2},
+      {res::kAscendingButton, "SELECT ID,oP,mdata,re FROM MyData  order By fdata Asc", 2},
+      {res::kUnsortedButton, "SELECT ID,oP,mdata,re FROM MyData", 3},
+      {res::kDescendingButton, "SELECT ID,oP,mdata,re FROM MyData  order by fdata Desc", 4},
+  };
+  for (const auto& p : presses) {
+    SCOPED_TRACE(p.sql);
+    ClickButton(*dialog, p.button);
+    EXPECT_EQ(view.documentsShown(), p.shown);
+    EXPECT_EQ(view.document(), Expected(p.sql, "-1,234,567.35"));
+    EXPECT_FALSE(RequeryPending());
+  }
+}
+
+// The wheel over the report is the report's; anywhere else it steps the
+// window's opacity.
+TEST_F(FindDialogTest, TheWheelOverTheReportLeavesTheOpacity) {
+  auto dialog = Open();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
+  auto* slider = dialog->ItemAs<QSlider>(res::kOpacitySlider);
+  auto turn = [&](QWidget* over) {
+    const QPoint centre = over->rect().center();
+    QWheelEvent e(centre, over->mapToGlobal(QPointF(centre)), QPoint(), QPoint(0, -120),
+                  Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(over, &e);
+  };
+  const int start = slider->value();
+  QWidget* report = dialog->reportView();
+  turn(report);
+  if (report->focusProxy() != nullptr) turn(report->focusProxy());
+  EXPECT_EQ(slider->value(), start);
+  turn(dialog->valueField());
+  EXPECT_EQ(slider->value(), start - 5);
 }
 
 TEST_F(FindDialogTest, EqualsMatchesTheGroupedEntryAndLeavesTheFieldAsTyped) {
@@ -193,6 +247,34 @@ TEST_F(FindDialogTest, TheValueFieldKeepsEnterAndEscToItself) {
   EXPECT_EQ(field->text(), QStringLiteral("12"));
   EXPECT_EQ(dialog->reportView()->documentsShown(), 0);
   EXPECT_EQ(BeginCounter::count(), begins);
+}
+
+// Both number fields of the search take the main keyboard's '.' and a
+// layout's keypad comma as the keypad point: once only.
+TEST_F(FindDialogTest, EveryDecimalKeyTypesOnePointInTheValueAndCorrectionFields) {
+  auto dialog = Open();
+  search::CCorrectDlg correct(1, '+', QStringLiteral("3"));
+  struct Case {
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    const char* before;
+    const char* after;
+  };
+  const Case cases[] = {
+      {Qt::Key_Period, Qt::NoModifier, "2", "2."},
+      {Qt::Key_Period, Qt::NoModifier, "2.5", "2.5"},
+      {Qt::Key_Comma, Qt::KeypadModifier, "-2", "-2."},
+      {Qt::Key_Comma, Qt::NoModifier, "2", "2"},
+  };
+  for (QLineEdit* field : {dialog->valueField(), correct.entryField()}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.before) + " key " + std::to_string(c.key));
+      field->setText(QString::fromLatin1(c.before));
+      field->end(false);
+      QTest::keyClick(field, static_cast<Qt::Key>(c.key), c.modifiers);
+      EXPECT_EQ(field->text(), QString::fromLatin1(c.after));
+    }
+  }
 }
 
 // The value field's menu, opened by the Menu key, pastes through the field's
