@@ -29,6 +29,7 @@ namespace zantor::store {
 
 namespace detail {
 enum class FileKind : int;  // store/history_file_check.h
+enum class FileState;
 }  // namespace detail
 
 inline constexpr char kDbFileName[] = "QorvelDb.db";
@@ -125,12 +126,17 @@ class HistoryStore {
   // Commits whatever the open transaction holds, then closes.
   void CloseHistoryDatabase() noexcept;
   // Closes the connection if it is open, then removes the file with its
-  // -wal, -shm and -journal side files. A file that is not a history of ours
-  // (found so in this run, or now) is not deleted but renamed, in the same
+  // -wal, -shm and -journal side files. Only a history of ours (or an empty
+  // SQLite file) that no other program has open is deleted. Anything else
+  // that is not busy (not ours, damaged, unreadable) is renamed, in the same
   // folder, to its name with the date and time added (QorvelDb-20240131-
-  // 235959.db), side files included; the new path is returned, and an
-  // empty text when the file was deleted or there was none.
+  // 235959.db), side files included; the new path is returned, and an empty
+  // text when the file was deleted, left or there was none. A file another
+  // program holds is left where it is, as it is: clearFoundBusy() is then
+  // true, and this run records nothing (the next open gives
+  // kHistoryUnavailable).
   std::string DeleteHistoryFile();
+  bool clearFoundBusy() const { return busy_; }
 
   // Batch path (zantor-tape): inserts the row into the open transaction
   // without committing and without touching the live row. The row becomes
@@ -164,24 +170,27 @@ class HistoryStore {
 
  private:
   using FileKind = detail::FileKind;
-  // Looks at the file on a connection of its own, never creating it: kForeign
-  // also for a history whose saved scale its text cannot carry. *out gets the
-  // saved total of a history of ours, *error SQLite's word on an unreadable one.
-  FileKind Examine(SavedTotal* out, std::string* error) const;
-  // Renames the file and its side files aside; the new path, or "" on failure.
-  std::string MoveAside() const;
+  using FileState = detail::FileState;
   Notice Report(Notice notice);
   void PrepareStatements();
   void FinalizeStatements() noexcept;
+  // BEGIN, and in rollback-journal mode a read, so that the connection holds
+  // its shared lock between steps as every connection does in WAL mode: a
+  // correction from the command line then sees that the history is in use.
+  void Begin();
+  // The open's own writes (tables, a fresh resul, the live row holding only
+  // the carried total), done under the write lock once it can be had. A keep
+  // start first checks that the current total is still the one it showed: a
+  // correction may have changed it meanwhile, and continuing from the old one
+  // would put it back. False while another program holds the write lock, or
+  // when the total changed (the store is then closed).
+  bool Settle();
   // Binds and runs the live-row upsert, then COMMIT and BEGIN again (or BEGIN
   // .. COMMIT around it when no transaction was open).
   void CommitWithTotal(int accScale, const std::string& resultText, bool rowFailed);
   // Notes SQLite's verdict that the file is damaged (SQLITE_CORRUPT, SQLITE_NOTADB).
   void NoteDamage(int rc);
-  // Whether the file at dbPath_ is still the one opened and whole: another
-  // program may have written over it, put another file in its place, or cut
-  // it short.
-  enum class FileState { kOurs, kReplaced, kDamaged };
+  // Whether the file at dbPath_ is still the one opened and whole.
   FileState CheckFile();
   // Stops recording into a damaged file. A file that is no longer ours gets
   // no checkpoint, and our -wal and -shm go, so nothing of ours is ever laid
@@ -202,7 +211,16 @@ class HistoryStore {
   sql::Statement insertResul_;
   sql::Statement begin_;
   sql::Statement commit_;
+  sql::Statement holdRead_;
   std::optional<Carried> carried_;
+  // A keep start's current total as the restore read it (resu, pos), or
+  // nothing found; Settle holds the file to it.
+  std::optional<std::optional<Carried>> restoredTotal_;
+  std::optional<Carried> settleCarried_;
+  bool settlePending_ = false;
+  bool wal_ = true;
+  // Told at the next save of a store that had to stop (kHistoryUnavailable).
+  Notice stopNotice_ = Notice::kNone;
   std::optional<Carried> correctedTotal_;  // see TakeCorrectedTotal
   Notice reported_ = Notice::kNone;
   bool unsaved_ = false;  // a step or total since the last save was not saved
@@ -211,9 +229,14 @@ class HistoryStore {
   // foreign, or replaced); the open leaves it alone and clearing moves it
   // aside.
   bool notOurs_ = false;
-  dev_t fileDevice_ = 0;  // identity of the file that was opened
+  // The file could not be read at the restore, or clearing found it held by
+  // another program: the open leaves it alone.
+  bool unreadable_ = false;
+  bool busy_ = false;
+  // Identity of the file that was opened, and its length when last looked at.
+  dev_t fileDevice_ = 0;
   ino_t fileInode_ = 0;
-  long long knownSize_ = 0;  // its length when last looked at
+  long long knownSize_ = 0;
 };
 
 }  // namespace zantor::store
