@@ -243,7 +243,12 @@ bool HistoryStore::Settle() {
     writeLive_.BindText(2, settleCarried_->resu);
     writeLive_.Run();
   }
-  commit_.Run();
+  if (commit_.Run() != SQLITE_OK) {
+    // In rollback-journal mode a reader elsewhere can hold the commit off.
+    db_.Exec("ROLLBACK;");
+    if (inTransaction) Begin();
+    return false;
+  }
   settlePending_ = false;
   restoredTotal_.reset();
   settleCarried_.reset();
@@ -401,7 +406,13 @@ std::string HistoryStore::DeleteHistoryFile() {
   unsaved_ = false;
   unreadable_ = false;
   busy_ = false;
-  switch (notOurs_ ? detail::ClearVerdict::kMoveAside : detail::JudgeForClearing(dbPath_)) {
+  detail::ClearVerdict verdict = detail::JudgeForClearing(dbPath_);
+  // Found not to be ours in this run (damaged, or written over since): it
+  // may look like a history now, but it is not provably one.
+  if (notOurs_ && verdict == detail::ClearVerdict::kDelete) {
+    verdict = detail::ClearVerdict::kMoveAside;
+  }
+  switch (verdict) {
     case detail::ClearVerdict::kAbsent:
     case detail::ClearVerdict::kDelete:
       break;
