@@ -189,7 +189,10 @@ Notice HistoryStore::OpenHistoryDatabase() {
   settleCarried_ = std::move(carried);
   settlePending_ = true;
   PrepareStatements();
-  if (!Settle() && !db_) return Report(Notice::kHistoryUnavailable);
+  if (!Settle() && !db_) {
+    stopNotice_ = Notice::kNone;
+    return Report(Notice::kHistoryUnavailable);
+  }
   // Another program holding the write lock now does not stop the run: the
   // open's writes are done at the first step that gets the lock.
   Begin();

@@ -9,7 +9,9 @@
 // restores that total (the live row wins over `resul`). A clean save
 // (SaveLastTotal) appends to `resul` and clears the live row.
 // Between steps a transaction is open, as the save at search and close expects; it
-// is a deferred one that holds no lock and no data.
+// is a deferred one that holds no data, and no lock but the shared one every
+// connection holds in WAL mode (in the rollback journal, should WAL be
+// refused, a read keeps that lock), by which others see the history in use.
 #pragma once
 
 #include <sys/types.h>
@@ -94,8 +96,10 @@ class HistoryStore {
   // - a file that is not ours (garbage, a foreign SQLite database, or a
   //   saved scale its text cannot carry): found == false and notice ==
   //   kDamagedFile, and OpenHistoryDatabase will not open it;
-  // - a file that cannot be opened at all: openFailed == true, one line
-  //   "Can't open database: ..." on standard error, notice == kHistoryUnavailable.
+  // - a file that cannot be opened or read (another program holds it for
+  //   itself): openFailed == true, one line "Can't open database: ..." on
+  //   standard error, notice == kHistoryUnavailable, and OpenHistoryDatabase
+  //   will not open it either.
   // A total found here is carried by the next OpenHistoryDatabase into the live
   // row, so a kill before the first step still restores it.
   SavedTotal RestoreLastTotal();
@@ -106,6 +110,11 @@ class HistoryStore {
   // when steps cannot be recorded (isOpen() is then false; a damaged file is
   // left untouched). A notice is returned once: the same failure already
   // returned by RestoreLastTotal or an earlier open gives kNone.
+  // While another program holds the write lock, the tables and `resul` wait
+  // for the first step that gets it. After a keep start, the total in the
+  // file must still be the one restored: if it changed meanwhile (a
+  // correction), nothing is written and kHistoryUnavailable is returned, here
+  // or by the next SaveLastTotal.
   Notice OpenHistoryDatabase();
   // Records one step; once it returns, the row and the total survive a kill.
   // Failures are not returned; a step that could not be saved makes the next

@@ -390,6 +390,7 @@ TEST(TapeCorrect, AKeepStartDuringACorrectionWritesNothing) {
   ::waitpid(correction, &status, 0);
   ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(dir / "correct.txt");
   EXPECT_EQ(keep.status, 1);
+  EXPECT_EQ(keep.out, "+\t7\t7\t850,007\n") << "it read the total while the correction worked";
   EXPECT_NE(keep.err.find("steps are not recorded"), std::string::npos) << keep.err;
   Peek after(db);
   EXPECT_EQ(after.Count("MyData"), kRows);
