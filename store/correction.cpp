@@ -288,7 +288,7 @@ CorrectionOutcome Correct(::sqlite3* db, const CorrectionRequest& request,
   return out;
 }
 
-// Opens `path` for the command line. With `alone`, the file must be open
+// Opens `path` for the command line. With `version`, the file must be open
 // nowhere else (a running window, a recording zantor-tape); *version gets
 // the data version at which that was so.
 CorrectionStatus OpenForCommandLine(const std::string& path, sql::Connection* db,
