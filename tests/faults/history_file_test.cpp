@@ -323,5 +323,30 @@ TEST_F(HistoryFileTest, ClearingLeavesAFileAnotherProgramHolds) {
   }
 }
 
+// Another program has the history to itself (as a correction did before it
+// let readers in) while the window starts with the keep choice, a little
+// longer than the start waits: the window says that nothing is recorded and
+// keeps to it once the lock has gone; the history stays as it was.
+TEST_F(HistoryFileTest, AKeepStartThatCannotReadTheTotalWritesNothing) {
+  if (std::string(ZANTOR_SQLITE3_SHELL).empty()) GTEST_SKIP() << "no sqlite3 shell";
+  MakeOldHistory();
+  {
+    ForeignLock lock;
+    ASSERT_TRUE(lock.Take(db_, true));
+    lock.ReleaseAfter(1500);
+    auto d = StartKeep();
+    EXPECT_EQ(BoxTexts(), std::vector<QString>{app::kHistoryUnavailable});
+    EXPECT_EQ(Result(*d), QString());
+    EXPECT_FALSE(d->historyStore()->isOpen());
+    Step(*d, QStringLiteral("5"));
+    d->close();
+    EXPECT_EQ(boxes_.size(), 1u);
+  }  // the lock is gone
+  EXPECT_EQ(Query(db_, "SELECT count(*) FROM MyData;"),
+            (std::vector<std::vector<std::string>>{{"300"}}));
+  EXPECT_EQ(Query(db_, "SELECT pos,resu FROM resul;"),
+            (std::vector<std::vector<std::string>>{{"2", "12.39"}}));
+}
+
 }  // namespace
 }  // namespace zantor::faults
