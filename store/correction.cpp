@@ -288,10 +288,10 @@ CorrectionOutcome Correct(::sqlite3* db, const CorrectionRequest& request,
   return out;
 }
 
-// Opens `path` for the command line. With `version`, the file must be open
-// nowhere else (a running window, a recording zantor-tape); *version gets
-// the data version at which that was so.
-CorrectionStatus OpenForCommandLine(const std::string& path, sql::Connection* db,
+// Opens `path` for the command line. With `exclusive`, the file must be open
+// nowhere else (a running window, a recording zantor-tape); *version (when
+// given) gets the data version at which that was so.
+CorrectionStatus OpenForCommandLine(const std::string& path, bool exclusive, sql::Connection* db,
                                     long long* version = nullptr) {
   if (db->Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX) != SQLITE_OK) {
     return CorrectionStatus::kUnavailable;
@@ -302,7 +302,7 @@ CorrectionStatus OpenForCommandLine(const std::string& path, sql::Connection* db
   std::optional<detail::CurrentTotal> total;
   switch (detail::ExamineHistoryFile(db->get(), &rc, &total)) {
     case detail::FileKind::kOurs:
-      if (version == nullptr) return CorrectionStatus::kDone;
+      if (!exclusive) return CorrectionStatus::kDone;
       // Only for a moment: readers (a search, sqlite3) may read while the
       // correction works; writers wait for it.
       rc = detail::ClaimAlone(db->get(), version);
@@ -329,7 +329,7 @@ CorrectionOutcome CorrectStepInFile(const std::string& path, const CorrectionReq
                                     const CorrectionProgress& progress) {
   sql::Connection db;
   long long version = -1;
-  if (const CorrectionStatus s = OpenForCommandLine(path, &db, &version);
+  if (const CorrectionStatus s = OpenForCommandLine(path, true, &db, &version);
       s != CorrectionStatus::kDone) {
     return Outcome(s);
   }
@@ -368,7 +368,7 @@ std::vector<CorrectionEntry> ListCorrections(::sqlite3* db) {
 std::vector<CorrectionEntry> ListCorrectionsInFile(const std::string& path,
                                                    CorrectionStatus* status) {
   sql::Connection db;
-  *status = OpenForCommandLine(path, &db);
+  *status = OpenForCommandLine(path, false, &db);
   if (*status == CorrectionStatus::kInUse) *status = CorrectionStatus::kUnavailable;
   if (*status != CorrectionStatus::kDone) return {};
   return ListCorrections(db.get());
