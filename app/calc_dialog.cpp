@@ -184,6 +184,10 @@ void CCalcDlg::ClearHistoryFile() {
   if (!aside.empty()) {
     platform::MessageBox(this, kMovedAside.arg(QString::fromStdString(aside)),
                          MB_OK | platform::MB_ICONINFORMATION);
+  } else if (store_->clearFoundBusy()) {
+    // Says that nothing is recorded: the open that follows fails quietly.
+    platform::MessageBox(this, kHistoryBusy, MB_OK | MB_ICONWARNING);
+    toldUnrecorded_ = true;
   }
 }
 

@@ -24,6 +24,10 @@ inline const QString kDamagedHistory = QStringLiteral(
 // it now is.
 inline const QString kMovedAside =
     QStringLiteral("原来的历史数据文件已损坏或不是本程序的文件，\n没有删除，已改名为：\n%1");
+// Our own: clearing found the history file held by another program; it is
+// left as it is, and this run cannot record into it.
+inline const QString kHistoryBusy =
+    QStringLiteral("历史数据文件正被其他程序使用，没有清除，\n这次的运算步骤不会被记录。");
 // Our own: the search module could not be loaded; %1 says why, one of the
 // four below.
 inline const QString kSearchUnavailable = QStringLiteral("无法打开查找窗口：\n%1");

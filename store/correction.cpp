@@ -40,7 +40,7 @@ constexpr char kSelectWritten[] =
 // so that no read is open on the table while it is being changed.
 constexpr long long kSlice = 8192;
 
-bool Busy(int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; }
+bool Busy(int rc) { return detail::IsBusy(rc); }
 
 // Reads the row's operator, grouped entry and total from column `first` on,
 // into *row's own buffers. The run's recomputation feeds on those alone; the
@@ -141,14 +141,22 @@ CorrectionOutcome Outcome(CorrectionStatus status) {
 
 }  // namespace
 
-CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
-                              const CorrectionProgress& progress) {
+namespace {
+
+// `claimed`, when given, is the data version at which the caller found the
+// file to be its alone: a writer that came in since (a window's open) makes
+// the history in use after all.
+CorrectionOutcome Correct(::sqlite3* db, const CorrectionRequest& request,
+                          const CorrectionProgress& progress, const long long* claimed) {
   if (db == nullptr) return Outcome(CorrectionStatus::kUnavailable);
   const int begun = sqlite3_exec(db, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr);
   if (begun != SQLITE_OK) {
     return Outcome(Busy(begun) ? CorrectionStatus::kInUse : CorrectionStatus::kFailed);
   }
   Transaction transaction(db);
+  if (claimed != nullptr && detail::DataVersion(db) != *claimed) {
+    return Outcome(CorrectionStatus::kInUse);
+  }
   CorrectionOutcome out = Outcome(CorrectionStatus::kFailed);
 
   sql::Statement select;
@@ -280,23 +288,30 @@ CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
   return out;
 }
 
+}  // namespace
+
 namespace detail {
 
-// With `exclusive`, the connection takes the file for itself: in WAL mode
-// every other open connection holds a shared lock on it, so a running window
-// makes the first read fail as busy.
-CorrectionStatus OpenForCommandLine(const std::string& path, bool exclusive, sql::Connection* db) {
+// Opens `path` for the command line. With `exclusive`, the file must be open
+// nowhere else (a running window, a recording zantor-tape); *version (when
+// given) gets the data version at which that was so.
+CorrectionStatus OpenForCommandLine(const std::string& path, bool exclusive, sql::Connection* db,
+                                    long long* version) {
   if (db->Open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX) != SQLITE_OK) {
     return CorrectionStatus::kUnavailable;
   }
   sqlite3_busy_timeout(db->get(), 200);
-  if (exclusive) db->Exec("PRAGMA locking_mode=EXCLUSIVE;");
   // The file the window would call damaged is refused here too.
   int rc = SQLITE_OK;
   std::optional<detail::CurrentTotal> total;
   switch (detail::ExamineHistoryFile(db->get(), &rc, &total)) {
     case detail::FileKind::kOurs:
-      return CorrectionStatus::kDone;
+      if (!exclusive) return CorrectionStatus::kDone;
+      // Only for a moment: readers (a search, sqlite3) may read while the
+      // correction works; writers wait for it.
+      rc = detail::ClaimAlone(db->get(), version);
+      if (rc == SQLITE_OK) return CorrectionStatus::kDone;
+      return Busy(rc) ? CorrectionStatus::kInUse : CorrectionStatus::kFailed;
     case detail::FileKind::kEmpty:
     case detail::FileKind::kForeign:
       return CorrectionStatus::kNotHistory;
@@ -310,15 +325,21 @@ CorrectionStatus OpenForCommandLine(const std::string& path, bool exclusive, sql
 
 using detail::OpenForCommandLine;
 
+CorrectionOutcome CorrectStep(::sqlite3* db, const CorrectionRequest& request,
+                              const CorrectionProgress& progress) {
+  return Correct(db, request, progress, nullptr);
+}
+
 CorrectionOutcome CorrectStepInFile(const std::string& path, const CorrectionRequest& request,
                                     const StoredRowSink& stored,
                                     const CorrectionProgress& progress) {
   sql::Connection db;
-  if (const CorrectionStatus s = OpenForCommandLine(path, true, &db);
+  long long version = -1;
+  if (const CorrectionStatus s = OpenForCommandLine(path, true, &db, &version);
       s != CorrectionStatus::kDone) {
     return Outcome(s);
   }
-  const CorrectionOutcome out = CorrectStep(db.get(), request, progress);
+  const CorrectionOutcome out = Correct(db.get(), request, progress, &version);
   if (out.status != CorrectionStatus::kDone || !stored) return out;
   sql::Statement s;
   if (s.Prepare(db.get(), kSelectWritten) != SQLITE_OK) return out;
@@ -366,7 +387,7 @@ CorrectionOutcome HistoryStore::Correct(const CorrectionRequest& request,
   const bool inTransaction = db_.InTransaction();
   if (inTransaction) commit_.Run();
   CorrectionOutcome out = CorrectStep(db_.get(), request, progress);
-  if (inTransaction) begin_.Run();
+  if (inTransaction) Begin();
   if (out.status == CorrectionStatus::kDone && out.totalChanged) {
     correctedTotal_ = Carried{out.accScale, out.total};
   }

@@ -90,7 +90,8 @@ namespace detail {
 // Opens `path` for the command line, never creating it, and refuses what the
 // window would call damaged (kNotHistory); kDone when *db is ready. With
 // `exclusive`, a file another connection has open gives kInUse.
-CorrectionStatus OpenForCommandLine(const std::string& path, bool exclusive, sql::Connection* db);
+CorrectionStatus OpenForCommandLine(const std::string& path, bool exclusive, sql::Connection* db,
+                                    long long* version = nullptr);
 }  // namespace detail
 
 }  // namespace zantor::store

@@ -9,13 +9,12 @@
 #include <climits>
 #include <cstddef>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <string_view>
 #include <utility>
 
 #include "store/history_file_check.h"
 #include "store/local_time.h"
+#include "store/move_aside.h"
 
 namespace zantor::store {
 namespace {
@@ -34,6 +33,9 @@ constexpr char kInsertResul[] = "INSERT INTO resul VALUES(?,?);";
 constexpr char kCreateLive[] = "CREATE TABLE IF NOT EXISTS liveTotal(pos INTEGER,resu TEXT);";
 constexpr char kWriteLive[] = "INSERT OR REPLACE INTO liveTotal(rowid,pos,resu) VALUES(1,?,?);";
 constexpr char kClearLive[] = "DELETE FROM liveTotal;";
+// Any read: in rollback-journal mode it takes the shared lock the open
+// transaction then keeps.
+constexpr char kHoldRead[] = "SELECT 1 FROM MyData LIMIT 1;";
 
 int ClampToInt(std::int64_t v) {
   return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
@@ -84,32 +86,19 @@ long long HistoryStore::StepCount() const {
   return steps;
 }
 
-HistoryStore::FileKind HistoryStore::Examine(SavedTotal* out, std::string* error) const {
-  sql::Connection db;
-  if (db.Open(dbPath_, SQLITE_OPEN_READWRITE, error) != SQLITE_OK) return FileKind::kUnreadable;
-  // The open that follows uses the -wal file as it is: checkpointing it here
-  // (with its fsyncs) would only slow the start after a killed run.
-  sqlite3_db_config(db.get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-  int rc = SQLITE_OK;
-  std::optional<detail::CurrentTotal> total;
-  const FileKind kind = detail::ExamineHistoryFile(db.get(), &rc, &total);
-  if (kind == FileKind::kUnreadable) error->assign(sqlite3_errmsg(db.get()));
-  out->found = total.has_value();
-  if (total) {
-    out->pos = ClampToInt(total->pos);
-    out->resu = std::move(total->resu);
-  }
-  return kind;
-}
-
 SavedTotal HistoryStore::RestoreLastTotal() {
   SavedTotal out;
   carried_.reset();
+  restoredTotal_.reset();
   notOurs_ = false;
+  unreadable_ = false;
+  busy_ = false;
   if (!FileExists(dbPath_)) return out;  // first run: nothing to restore
 
   std::string error;
-  switch (Examine(&out, &error)) {
+  int rc = SQLITE_OK;
+  std::optional<detail::CurrentTotal> total;
+  switch (detail::ExamineHistoryFileAt(dbPath_, &total, &error, &rc)) {
     case FileKind::kOurs:
     case FileKind::kEmpty:
       break;
@@ -120,12 +109,23 @@ SavedTotal HistoryStore::RestoreLastTotal() {
       out.notice = Report(Notice::kDamagedFile);
       return out;
     case FileKind::kUnreadable:
-      // The file is not deleted: it may hold the user's history.
+      // The file is not deleted: it may hold the user's history. Nor is it
+      // opened for writing: whoever holds it (a correction, say) may be
+      // about to change the total this start could not read.
       std::fprintf(stderr, "Can't open database: %s\n", error.c_str());
+      unreadable_ = true;
       out = SavedTotal{};
       out.openFailed = true;
       out.notice = Report(Notice::kHistoryUnavailable);
       return out;
+  }
+  if (total) {
+    out.found = true;
+    out.pos = ClampToInt(total->pos);
+    out.resu = total->resu;
+    restoredTotal_.emplace(Carried{ClampToInt(total->pos), std::move(total->resu)});
+  } else {
+    restoredTotal_.emplace();
   }
   if (out.found) {
     if (detail::CountDigits(out.resu) == 0) out.pos = 0;  // zero at any scale is zero
@@ -145,6 +145,7 @@ void HistoryStore::PrepareStatements() {
   insertResul_.Prepare(db, kInsertResul);
   begin_.Prepare(db, kBegin);
   commit_.Prepare(db, kCommit);
+  holdRead_.Prepare(db, kHoldRead);
 }
 
 void HistoryStore::FinalizeStatements() noexcept {
@@ -154,12 +155,20 @@ void HistoryStore::FinalizeStatements() noexcept {
   insertResul_.Finalize();
   begin_.Finalize();
   commit_.Finalize();
+  holdRead_.Finalize();
+}
+
+void HistoryStore::Begin() {
+  begin_.Run();
+  if (!wal_) holdRead_.Run();
 }
 
 Notice HistoryStore::OpenHistoryDatabase() {
   CloseHistoryDatabase();
   std::optional<Carried> carried = std::exchange(carried_, std::nullopt);
+  stopNotice_ = Notice::kNone;
   if (notOurs_) return Report(Notice::kDamagedFile);
+  if (unreadable_ || busy_) return Report(Notice::kHistoryUnavailable);
   // One thread uses the connection (see the header): SQLite's lock around
   // every call would only cost, a fifth of a million-row search's statement.
   if (db_.Open(dbPath_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX) !=
@@ -186,25 +195,23 @@ Notice HistoryStore::OpenHistoryDatabase() {
   // WAL with synchronous=NORMAL: a commit is a write into the -wal file without
   // fsync, durable against the process being killed and never corrupting the
   // file. (Should WAL be refused, the rollback journal keeps working.)
-  db_.Exec("PRAGMA journal_mode=WAL;");
+  {
+    sql::Statement mode;
+    wal_ = mode.Prepare(db_.get(), "PRAGMA journal_mode=WAL;") == SQLITE_OK &&
+           mode.Step() == SQLITE_ROW && mode.ColumnText(0) == "wal";
+  }
   db_.Exec("PRAGMA synchronous=NORMAL;");
 
-  // Tables first, then the transaction; results ignored; one transaction, so that a kill in the
-  // middle cannot lose the carried total.
-  db_.Exec(kBegin);
-  db_.Exec(kCreateMyData);
-  db_.Exec(kCreateLive);
-  db_.Exec(kDropResul);
-  db_.Exec(kCreateResul);
+  settleCarried_ = std::move(carried);
+  settlePending_ = true;
   PrepareStatements();
-  clearLive_.Run();
-  if (carried) {
-    writeLive_.BindInt(1, carried->pos);
-    writeLive_.BindText(2, carried->resu);
-    writeLive_.Run();
+  if (!Settle() && !db_) {
+    stopNotice_ = Notice::kNone;
+    return Report(Notice::kHistoryUnavailable);
   }
-  commit_.Run();
-  begin_.Run();
+  // Another program holding the write lock now does not stop the run: the
+  // open's writes are done at the first step that gets the lock.
+  Begin();
   reported_ = Notice::kNone;
   damaged_ = false;
   struct stat st {};
@@ -216,33 +223,67 @@ Notice HistoryStore::OpenHistoryDatabase() {
   return Notice::kNone;
 }
 
+bool HistoryStore::Settle() {
+  if (!settlePending_) return true;
+  if (!db_) return false;
+  const bool inTransaction = db_.InTransaction();
+  if (inTransaction) db_.Exec(kCommit);
+  // Tables first, then the transaction; one transaction, so that a kill in
+  // the middle cannot lose the carried total.
+  if (db_.Exec("BEGIN IMMEDIATE;") != SQLITE_OK) {
+    if (inTransaction) Begin();
+    return false;
+  }
+  if (restoredTotal_) {
+    std::optional<Carried> now;
+    if (const auto current = detail::ReadCurrentTotal(db_.get())) {
+      now = Carried{ClampToInt(current->pos), current->resu};
+    }
+    const std::optional<Carried>& shown = *restoredTotal_;
+    if (now.has_value() != shown.has_value() ||
+        (now && (now->pos != shown->pos || now->resu != shown->resu))) {
+      db_.Exec("ROLLBACK;");
+      FinalizeStatements();
+      db_.Close();
+      settlePending_ = false;
+      stopNotice_ = Notice::kHistoryUnavailable;
+      return false;
+    }
+  }
+  // Results ignored, as the statements the original program runs.
+  db_.Exec(kCreateMyData);
+  db_.Exec(kCreateLive);
+  db_.Exec(kDropResul);
+  db_.Exec(kCreateResul);
+  PrepareStatements();
+  clearLive_.Run();
+  if (settleCarried_) {
+    writeLive_.BindInt(1, settleCarried_->pos);
+    writeLive_.BindText(2, settleCarried_->resu);
+    writeLive_.Run();
+  }
+  if (commit_.Run() != SQLITE_OK) {
+    // In rollback-journal mode a reader elsewhere can hold the commit off.
+    db_.Exec("ROLLBACK;");
+    if (inTransaction) Begin();
+    return false;
+  }
+  settlePending_ = false;
+  restoredTotal_.reset();
+  settleCarried_.reset();
+  if (inTransaction) Begin();
+  return true;
+}
+
 void HistoryStore::NoteDamage(int rc) {
-  const int primary = rc & 0xff;
-  if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB) damaged_ = true;
+  if (detail::IsDamage(rc)) damaged_ = true;
 }
 
 HistoryStore::FileState HistoryStore::CheckFile() {
-  struct stat st {};
-  if (::stat(dbPath_.c_str(), &st) != 0) return FileState::kReplaced;
-  if (st.st_dev != fileDevice_ || st.st_ino != fileInode_) return FileState::kReplaced;
-  // The header is read through SQLite's own descriptor: opening and closing
-  // the file here would drop every POSIX lock the connection holds on it, and
-  // another reader could then take the write-ahead log away from under us.
-  sqlite3_file* file = nullptr;
-  if (sqlite3_file_control(db_.get(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
-      file == nullptr || file->pMethods == nullptr) {
-    return FileState::kOurs;  // cannot look: assume it is
-  }
-  char header[16] = {};
-  if (file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK ||
-      std::memcmp(header, "SQLite format 3", sizeof header) != 0) {
-    return FileState::kReplaced;
-  }
-  // The file never shrinks under us (no vacuum, and a checkpoint only grows
-  // it), so a file shorter than when we last looked was cut by someone else.
-  if (static_cast<long long>(st.st_size) < knownSize_) return FileState::kDamaged;
-  knownSize_ = static_cast<long long>(st.st_size);
-  return FileState::kOurs;
+  detail::FileIdentity known{fileDevice_, fileInode_, knownSize_};
+  const FileState state = detail::CheckOpenFile(db_.get(), dbPath_, &known);
+  knownSize_ = known.size;
+  return state;
 }
 
 void HistoryStore::Abandon(bool replaced) noexcept {
@@ -272,12 +313,16 @@ void HistoryStore::CommitWithTotal(int accScale, const std::string& resultText, 
     // failed with the transaction still open (busy) is retried by the next one.
     failed = true;
   }
-  if (inTransaction && !db_.InTransaction()) begin_.Run();
+  if (inTransaction && !db_.InTransaction()) Begin();
   if (failed) unsaved_ = true;
 }
 
 void HistoryStore::RecordStep(const engine::HistoryRow& row, int accScale) {
   if (!db_) return;
+  if (settlePending_ && !Settle()) {
+    unsaved_ = true;
+    return;
+  }
   const bool inTransaction = db_.InTransaction();
   if (!inTransaction) begin_.Run();
   insertRow_.BindText(1, std::string_view(&row.oP, 1));
@@ -301,11 +346,19 @@ void HistoryStore::RecordStep(const engine::HistoryRow& row, int accScale) {
 
 void HistoryStore::RecordTotal(int accScale, const std::string& resultText) {
   if (!db_) return;
+  if (settlePending_ && !Settle()) {
+    unsaved_ = true;
+    return;
+  }
   CommitWithTotal(accScale, resultText, false);
 }
 
 void HistoryStore::AppendStep(const engine::HistoryRow& row) {
   if (!db_) return;
+  if (settlePending_ && !Settle()) {
+    unsaved_ = true;
+    return;
+  }
   insertRow_.BindText(1, std::string_view(&row.oP, 1));
   insertRow_.BindText(2, row.fdata);
   insertRow_.BindText(3, row.mdata);
@@ -314,7 +367,17 @@ void HistoryStore::AppendStep(const engine::HistoryRow& row) {
 }
 
 Notice HistoryStore::SaveLastTotal(int accScale, const std::string& resultText) {
-  if (!db_) return Notice::kNone;
+  if (!db_) return Report(std::exchange(stopNotice_, Notice::kNone));
+  if (settlePending_ && !Settle()) {
+    // Held by another program since the open: nothing of this run is in the
+    // file, and nothing will be.
+    if (db_) {
+      Abandon(false);
+      unsaved_ = false;
+    }
+    stopNotice_ = Notice::kNone;
+    return Report(Notice::kHistoryUnavailable);
+  }
   if (const FileState state = CheckFile(); state != FileState::kOurs || damaged_) {
     const bool replaced = state == FileState::kReplaced;
     Abandon(replaced);
@@ -340,7 +403,7 @@ Notice HistoryStore::SaveLastTotal(int accScale, const std::string& resultText) 
 
 void HistoryStore::BeginTransaction() {
   if (!db_) return;
-  begin_.Run();
+  Begin();
 }
 
 void HistoryStore::CloseHistoryDatabase() noexcept {
@@ -358,45 +421,33 @@ void HistoryStore::CloseHistoryDatabase() noexcept {
 std::string HistoryStore::DeleteHistoryFile() {
   CloseHistoryDatabase();
   carried_.reset();
+  restoredTotal_.reset();
   unsaved_ = false;
-  if (!notOurs_ && FileExists(dbPath_)) {
-    SavedTotal ignored;
-    std::string error;
-    notOurs_ = Examine(&ignored, &error) == FileKind::kForeign;
+  unreadable_ = false;
+  busy_ = false;
+  detail::ClearVerdict verdict = detail::JudgeForClearing(dbPath_);
+  // Found not to be ours in this run (damaged, or written over since): it
+  // may look like a history now, but it is not provably one.
+  if (notOurs_ && verdict == detail::ClearVerdict::kDelete) {
+    verdict = detail::ClearVerdict::kMoveAside;
   }
-  if (notOurs_) {
-    std::string aside = MoveAside();
-    // Should it stay where it is, the next open still leaves it alone.
-    if (!aside.empty()) notOurs_ = false;
-    return aside;
+  switch (verdict) {
+    case detail::ClearVerdict::kAbsent:
+    case detail::ClearVerdict::kDelete:
+      break;
+    case detail::ClearVerdict::kBusy:
+      busy_ = true;
+      return {};
+    case detail::ClearVerdict::kMoveAside: {
+      std::string aside = detail::MoveAside(dbPath_, detail::LocalTime("-%Y%m%d-%H%M%S"));
+      // Should it stay where it is, the next open still leaves it alone.
+      notOurs_ = aside.empty();
+      return aside;
+    }
   }
+  notOurs_ = false;
   for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
     ::unlink((dbPath_ + suffix).c_str());
-  }
-  return {};
-}
-
-std::string HistoryStore::MoveAside() const {
-  const std::filesystem::path path(dbPath_);
-  const std::string stamp = detail::LocalTime("-%Y%m%d-%H%M%S");
-  if (stamp.empty()) return {};
-  const std::string stem = path.stem().string() + stamp;
-  const std::string extension = path.extension().string();
-  for (int n = 1; n < 100; ++n) {
-    // Appended piece by piece: GCC 12 at -O3 takes `"-" + std::to_string(n)`
-    // for an overlapping copy and fails the build with -Werror.
-    std::string name = stem;
-    if (n > 1) name.append("-").append(std::to_string(n));
-    name.append(extension);
-    const std::string aside = (path.parent_path() / name).string();
-    if (FileExists(aside)) continue;
-    if (::rename(dbPath_.c_str(), aside.c_str()) != 0) return {};
-    // Its log and journal go with it: they may hold the other program's
-    // latest writes.
-    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
-      ::rename((dbPath_ + suffix).c_str(), (aside + suffix).c_str());
-    }
-    return aside;
   }
   return {};
 }

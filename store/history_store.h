@@ -9,7 +9,9 @@
 // restores that total (the live row wins over `resul`). A clean save
 // (SaveLastTotal) appends to `resul` and clears the live row.
 // Between steps a transaction is open, as the save at search and close expects; it
-// is a deferred one that holds no lock and no data.
+// is a deferred one that holds no data, and no lock but the shared one every
+// connection holds in WAL mode (in the rollback journal, should WAL be
+// refused, a read keeps that lock), by which others see the history in use.
 #pragma once
 
 #include <sys/types.h>
@@ -30,6 +32,7 @@ namespace zantor::store {
 
 namespace detail {
 enum class FileKind : int;  // store/history_file_check.h
+enum class FileState;
 }  // namespace detail
 
 inline constexpr char kDbFileName[] = "QorvelDb.db";
@@ -97,8 +100,10 @@ class HistoryStore {
   // - a file that is not ours (garbage, a foreign SQLite database, or a
   //   saved scale its text cannot carry): found == false and notice ==
   //   kDamagedFile, and OpenHistoryDatabase will not open it;
-  // - a file that cannot be opened at all: openFailed == true, one line
-  //   "Can't open database: ..." on standard error, notice == kHistoryUnavailable.
+  // - a file that cannot be opened or read (another program holds it for
+  //   itself): openFailed == true, one line "Can't open database: ..." on
+  //   standard error, notice == kHistoryUnavailable, and OpenHistoryDatabase
+  //   will not open it either.
   // A total found here is carried by the next OpenHistoryDatabase into the live
   // row, so a kill before the first step still restores it.
   SavedTotal RestoreLastTotal();
@@ -109,6 +114,11 @@ class HistoryStore {
   // when steps cannot be recorded (isOpen() is then false; a damaged file is
   // left untouched). A notice is returned once: the same failure already
   // returned by RestoreLastTotal or an earlier open gives kNone.
+  // While another program holds the write lock, the tables and `resul` wait
+  // for the first step that gets it. After a keep start, the total in the
+  // file must still be the one restored: if it changed meanwhile (a
+  // correction), nothing is written and kHistoryUnavailable is returned, here
+  // or by the next SaveLastTotal.
   Notice OpenHistoryDatabase();
   // Records one step; once it returns, the row and the total survive a kill.
   // Failures are not returned; a step that could not be saved makes the next
@@ -129,12 +139,17 @@ class HistoryStore {
   // Commits whatever the open transaction holds, then closes.
   void CloseHistoryDatabase() noexcept;
   // Closes the connection if it is open, then removes the file with its
-  // -wal, -shm and -journal side files. A file that is not a history of ours
-  // (found so in this run, or now) is not deleted but renamed, in the same
+  // -wal, -shm and -journal side files. Only a history of ours (or an empty
+  // SQLite file) that no other program has open is deleted. Anything else
+  // that is not busy (not ours, damaged, unreadable) is renamed, in the same
   // folder, to its name with the date and time added (QorvelDb-20240131-
-  // 235959.db), side files included; the new path is returned, and an
-  // empty text when the file was deleted or there was none.
+  // 235959.db), side files included; the new path is returned, and an empty
+  // text when the file was deleted, left or there was none. A file another
+  // program holds is left where it is, as it is: clearFoundBusy() is then
+  // true, and this run records nothing (the next open gives
+  // kHistoryUnavailable).
   std::string DeleteHistoryFile();
+  bool clearFoundBusy() const { return busy_; }
 
   // Batch path (zantor-tape): inserts the row into the open transaction
   // without committing and without touching the live row. The row becomes
@@ -176,24 +191,27 @@ class HistoryStore {
 
  private:
   using FileKind = detail::FileKind;
-  // Looks at the file on a connection of its own, never creating it: kForeign
-  // also for a history whose saved scale its text cannot carry. *out gets the
-  // saved total of a history of ours, *error SQLite's word on an unreadable one.
-  FileKind Examine(SavedTotal* out, std::string* error) const;
-  // Renames the file and its side files aside; the new path, or "" on failure.
-  std::string MoveAside() const;
+  using FileState = detail::FileState;
   Notice Report(Notice notice);
   void PrepareStatements();
   void FinalizeStatements() noexcept;
+  // BEGIN, and in rollback-journal mode a read, so that the connection holds
+  // its shared lock between steps as every connection does in WAL mode: a
+  // correction from the command line then sees that the history is in use.
+  void Begin();
+  // The open's own writes (tables, a fresh resul, the live row holding only
+  // the carried total), done under the write lock once it can be had. A keep
+  // start first checks that the current total is still the one it showed: a
+  // correction may have changed it meanwhile, and continuing from the old one
+  // would put it back. False while another program holds the write lock, or
+  // when the total changed (the store is then closed).
+  bool Settle();
   // Binds and runs the live-row upsert, then COMMIT and BEGIN again (or BEGIN
   // .. COMMIT around it when no transaction was open).
   void CommitWithTotal(int accScale, const std::string& resultText, bool rowFailed);
   // Notes SQLite's verdict that the file is damaged (SQLITE_CORRUPT, SQLITE_NOTADB).
   void NoteDamage(int rc);
-  // Whether the file at dbPath_ is still the one opened and whole: another
-  // program may have written over it, put another file in its place, or cut
-  // it short.
-  enum class FileState { kOurs, kReplaced, kDamaged };
+  // Whether the file at dbPath_ is still the one opened and whole.
   FileState CheckFile();
   // Stops recording into a damaged file. A file that is no longer ours gets
   // no checkpoint, and our -wal and -shm go, so nothing of ours is ever laid
@@ -214,7 +232,16 @@ class HistoryStore {
   sql::Statement insertResul_;
   sql::Statement begin_;
   sql::Statement commit_;
+  sql::Statement holdRead_;
   std::optional<Carried> carried_;
+  // A keep start's current total as the restore read it (resu, pos), or
+  // nothing found; Settle holds the file to it.
+  std::optional<std::optional<Carried>> restoredTotal_;
+  std::optional<Carried> settleCarried_;
+  bool settlePending_ = false;
+  bool wal_ = true;
+  // Told at the next save of a store that had to stop (kHistoryUnavailable).
+  Notice stopNotice_ = Notice::kNone;
   std::optional<Carried> correctedTotal_;  // see TakeCorrectedTotal
   Notice reported_ = Notice::kNone;
   bool unsaved_ = false;  // a step or total since the last save was not saved
@@ -223,9 +250,14 @@ class HistoryStore {
   // foreign, or replaced); the open leaves it alone and clearing moves it
   // aside.
   bool notOurs_ = false;
-  dev_t fileDevice_ = 0;  // identity of the file that was opened
+  // The file could not be read at the restore, or clearing found it held by
+  // another program: the open leaves it alone.
+  bool unreadable_ = false;
+  bool busy_ = false;
+  // Identity of the file that was opened, and its length when last looked at.
+  dev_t fileDevice_ = 0;
   ino_t fileInode_ = 0;
-  long long knownSize_ = 0;  // its length when last looked at
+  long long knownSize_ = 0;
 };
 
 }  // namespace zantor::store

@@ -352,7 +352,7 @@ CorrectionStatus HistoryStore::SetNote(long long id, std::string_view note) {
   const CorrectionStatus out = WriteNote(db_.get(), id, note);
   if (inTransaction) {
     if (commit_.Run() != SQLITE_OK && out == CorrectionStatus::kDone) unsaved_ = true;
-    begin_.Run();
+    Begin();
   }
   return out;
 }

@@ -1,6 +1,7 @@
 #include "tape/correct_command.h"
 
 #include <deque>
+#include <string>
 #include <string_view>
 
 #include "engine/messages.h"
@@ -11,6 +12,67 @@ namespace zantor::tape {
 namespace {
 
 using store::CorrectionStatus;
+
+// Length of the UTF-8 sequence at text[i] when it is a whole one of a
+// character a terminal prints (not U+0080..U+009F, its C1 controls), else 0.
+size_t PrintableUtf8(std::string_view text, size_t i) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  size_t n = 0;
+  unsigned int code = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    n = 2;
+    code = lead & 0x1Fu;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    n = 3;
+    code = lead & 0x0Fu;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    n = 4;
+    code = lead & 0x07u;
+  } else {
+    return 0;
+  }
+  if (i + n > text.size()) return 0;
+  for (size_t k = 1; k < n; ++k) {
+    if ((byte(i + k) & 0xC0u) != 0x80u) return 0;
+    code = (code << 6) | (byte(i + k) & 0x3Fu);
+  }
+  const unsigned int least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (code < least[n] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  if (code <= 0x9F) return 0;
+  return n;
+}
+
+// A cell from the file as the terminal may see it: a crafted file could
+// hold escape sequences, a tab or a line feed (which would shift the columns)
+// or a NUL; each such byte, and a backslash, is written as \xHH (\\). The
+// texts a history of ours holds pass unchanged.
+void AppendCell(std::string* out, std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      out->push_back(static_cast<char>(c));
+      ++i;
+      continue;
+    }
+    if (c >= 0x80) {
+      if (const size_t n = PrintableUtf8(text, i); n > 0) {
+        out->append(text.substr(i, n));
+        i += n;
+        continue;
+      }
+    }
+    if (c == '\\') {
+      out->append("\\\\");
+    } else {
+      static constexpr char kHex[] = "0123456789abcdef";
+      out->append("\\x");
+      out->push_back(kHex[c >> 4]);
+      out->push_back(kHex[c & 0xF]);
+    }
+    ++i;
+  }
+}
 
 void TellFile(std::FILE* err, CorrectionStatus status, const std::string& file, long long id) {
   const char* f = file.c_str();
@@ -53,13 +115,13 @@ int CorrectCommand(const std::string& file, long long id, char op, const std::st
   std::string text;
   auto print = [&](long long, const engine::HistoryRow& row) {
     text.clear();
-    text.push_back(row.oP);
+    AppendCell(&text, std::string_view(&row.oP, 1));
     text.push_back('\t');
-    text.append(row.fdata);
+    AppendCell(&text, row.fdata);
     text.push_back('\t');
-    text.append(row.mdata);
+    AppendCell(&text, row.mdata);
     text.push_back('\t');
-    text.append(row.re);
+    AppendCell(&text, row.re);
     text.push_back('\n');
     std::fwrite(text.data(), 1, text.size(), out);
   };
@@ -85,9 +147,17 @@ int CorrectionsCommand(const std::string& file, std::FILE* out, std::FILE* err) 
     TellFile(err, status, file, 0);
     return 1;
   }
+  std::string line;
   for (const store::CorrectionEntry& e : trail) {
-    std::fprintf(out, "%lld\t%c\t%s\t%c\t%s\t%s\n", e.stepId, e.oldOp, e.oldEntry.c_str(), e.newOp,
-                 e.newEntry.c_str(), e.time.c_str());
+    line = std::to_string(e.stepId);
+    for (const std::string_view cell :
+         {std::string_view(&e.oldOp, 1), std::string_view(e.oldEntry),
+          std::string_view(&e.newOp, 1), std::string_view(e.newEntry), std::string_view(e.time)}) {
+      line.push_back('\t');
+      AppendCell(&line, cell);
+    }
+    line.push_back('\n');
+    std::fwrite(line.data(), 1, line.size(), out);
   }
   std::fflush(out);
   return 0;

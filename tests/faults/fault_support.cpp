@@ -105,7 +105,7 @@ FileSizeLimit::~FileSizeLimit() {
   std::signal(SIGXFSZ, oldHandler_ != SIG_ERR ? oldHandler_ : SIG_DFL);
 }
 
-bool ForeignLock::Take(const std::string& dbPath) {
+bool ForeignLock::Take(const std::string& dbPath, bool shutOutReaders) {
   int in[2];
   if (::pipe2(in, O_CLOEXEC) != 0) return false;
   std::string shell = ZANTOR_SQLITE3_SHELL;
@@ -124,8 +124,27 @@ bool ForeignLock::Take(const std::string& dbPath) {
   ::close(devnull);
   toShell_ = in[1];
   if (pid_ < 0) return false;
-  const std::string take = ".timeout 5000\nBEGIN EXCLUSIVE;\n";
+  const std::string take = shutOutReaders
+                               ? ".timeout 5000\nPRAGMA locking_mode=EXCLUSIVE;\nBEGIN EXCLUSIVE;\n"
+                                 "SELECT count(*) FROM sqlite_master;\n"
+                               : ".timeout 5000\nBEGIN EXCLUSIVE;\n";
   if (!WriteAll(toShell_, take.data(), take.size())) return false;
+  if (shutOutReaders) {
+    // A connection of ours left open would hold the shell off in WAL mode:
+    // each look opens and closes its own.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < deadline) {
+      sqlite3* probe = nullptr;
+      int rc = sqlite3_open_v2(dbPath.c_str(), &probe, SQLITE_OPEN_READWRITE, nullptr);
+      if (rc == SQLITE_OK) {
+        rc = sqlite3_exec(probe, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
+      }
+      sqlite3_close(probe);
+      if (rc == SQLITE_BUSY) return true;
+      ::usleep(2000);
+    }
+    return false;
+  }
 
   // Held once a write transaction of our own is refused at once.
   sqlite3* probe = nullptr;

@@ -60,8 +60,9 @@ class FileSizeLimit {
 // runs BEGIN EXCLUSIVE on it and keeps the transaction until Release().
 class ForeignLock {
  public:
-  // Starts the shell; true once it reports that it holds the lock.
-  bool Take(const std::string& dbPath);
+  // Starts the shell; true once it reports that it holds the lock. With
+  // `shutOutReaders`, in locking_mode=EXCLUSIVE: not even a read gets in.
+  bool Take(const std::string& dbPath, bool shutOutReaders = false);
   // COMMIT and end the shell; waits for it.
   void Release();
   // Release() after `ms` milliseconds, from another thread, so that the

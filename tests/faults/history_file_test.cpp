@@ -1,9 +1,12 @@
 // Another program meddles with the history file while the window runs: it
 // writes garbage over it, puts another file in its place, cuts it to half its
 // length, or holds its write lock.
+#include <sqlite3.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <algorithm>
 #include <cstdio>
@@ -259,6 +262,90 @@ TEST_F(HistoryFileTest, LockedAtStartUp) {
             (std::vector<std::vector<std::string>>{{"1", "0.02"}}));
   auto again = StartKeep();
   EXPECT_EQ(Result(*again), QStringLiteral("12.42"));
+}
+
+// Every way of clearing (Esc at the start, Yes to the size question,
+// 全部清除) finds the file held by its own program: it is neither deleted nor
+// moved from under it; a box says so, nothing is recorded, and the program
+// calculates on.
+TEST_F(HistoryFileTest, ClearingLeavesAFileAnotherProgramHolds) {
+  if (std::string(ZANTOR_SQLITE3_SHELL).empty()) GTEST_SKIP() << "no sqlite3 shell";
+  enum Way { kEsc, kSizeQuestion, kClearAll };
+  for (const Way way : {kEsc, kSizeQuestion, kClearAll}) {
+    SCOPED_TRACE(way);
+    boxes_.clear();
+    ::unlink(db_.c_str());
+    {
+      sqlite3* db = nullptr;
+      ASSERT_EQ(sqlite3_open(db_.c_str(), &db), SQLITE_OK);
+      ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE ledger(a);INSERT INTO ledger VALUES(1);", nullptr,
+                             nullptr, nullptr),
+                SQLITE_OK);
+      sqlite3_close(db);
+    }
+    if (way == kSizeQuestion) {
+      ASSERT_EQ(::truncate(db_.c_str(), 41LL << 20), 0);
+    }
+    std::unique_ptr<CCalcDlg> d;
+    if (way == kClearAll) d = StartKeep();
+    const std::string before = ReadBytes(db_);
+    ForeignLock lock;
+    ASSERT_TRUE(lock.Take(db_));
+    yesNo_ = res::IDYES;
+    std::vector<QString> expected;
+    switch (way) {
+      case kEsc:
+        d = Start(res::IDCANCEL);
+        expected = {app::kHistoryBusy};
+        break;
+      case kSizeQuestion:
+        d = StartKeep();
+        expected = {app::kTooMuchData, app::kHistoryBusy};
+        break;
+      case kClearAll:
+        d->OnClearAll();
+        expected = {app::kDamagedHistory, app::kClearAllQuestion, app::kHistoryBusy};
+        break;
+    }
+    EXPECT_EQ(BoxTexts(), expected);
+    EXPECT_FALSE(d->historyStore()->isOpen());
+    Step(*d, QStringLiteral("5"));
+    EXPECT_EQ(Result(*d), QStringLiteral("0.05"));
+    d->close();
+    EXPECT_EQ(BoxTexts(), expected) << "told once";
+    lock.Release();
+    EXPECT_TRUE(ReadBytes(db_) == before);
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(db_))
+                    .dir()
+                    .entryList({QStringLiteral("QorvelDb-*")})
+                    .isEmpty())
+        << "nothing moved aside";
+  }
+}
+
+// Another program has the history to itself (as a correction did before it
+// let readers in) while the window starts with the keep choice, a little
+// longer than the start waits: the window says that nothing is recorded and
+// keeps to it once the lock has gone; the history stays as it was.
+TEST_F(HistoryFileTest, AKeepStartThatCannotReadTheTotalWritesNothing) {
+  if (std::string(ZANTOR_SQLITE3_SHELL).empty()) GTEST_SKIP() << "no sqlite3 shell";
+  MakeOldHistory();
+  {
+    ForeignLock lock;
+    ASSERT_TRUE(lock.Take(db_, true));
+    lock.ReleaseAfter(1500);
+    auto d = StartKeep();
+    EXPECT_EQ(BoxTexts(), std::vector<QString>{app::kHistoryUnavailable});
+    EXPECT_EQ(Result(*d), QString());
+    EXPECT_FALSE(d->historyStore()->isOpen());
+    Step(*d, QStringLiteral("5"));
+    d->close();
+    EXPECT_EQ(boxes_.size(), 1u);
+  }  // the lock is gone
+  EXPECT_EQ(Query(db_, "SELECT count(*) FROM MyData;"),
+            (std::vector<std::vector<std::string>>{{"300"}}));
+  EXPECT_EQ(Query(db_, "SELECT pos,resu FROM resul;"),
+            (std::vector<std::vector<std::string>>{{"2", "12.39"}}));
 }
 
 }  // namespace

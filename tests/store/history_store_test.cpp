@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -699,6 +700,131 @@ TEST(HistoryStoreLocks, AReaderInAnotherProcessNeverTakesTheLogAway) {
   store.RecordStep(Row('+', "2", "2", "3"), 0);
   EXPECT_EQ(RowsSeenFromAnotherProcess(path), 2) << "a step after the save was lost";
   EXPECT_EQ(store.SaveLastTotal(0, "3"), Notice::kNone);
+}
+
+constexpr char kOurMyData[] =
+    "CREATE TABLE MyData(ID INTEGER PRIMARY KEY,oP CHAR(1),fdata REAL,mdata VARCHAR(55),re TEXT);";
+constexpr char kOurRows[] =
+    "CREATE TABLE resul(pos INTEGER,resu TEXT);INSERT INTO resul VALUES(0,'6');"
+    "INSERT INTO MyData(oP,fdata,mdata,re) VALUES('+',1,'1','1'),('+',2,'2','3'),('+',3,'3','6');";
+constexpr char kOurCorrections[] =
+    "CREATE TABLE corrections(ID INTEGER PRIMARY KEY,stepId INTEGER,oldOp CHAR(1),"
+    "oldEntry TEXT,newOp CHAR(1),newEntry TEXT,time TEXT);";
+
+void MakeFile(const std::string& path, const std::string& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+      << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+// Every history an earlier copy wrote is still ours, and so is one that
+// holds notes on its steps; a file made to look like one is not: it is
+// reported, never written, and cleared by moving it aside whole.
+TEST(HistoryStore, OnlyOurTablesInOurShapesMakeAHistory) {
+  const std::string ours = std::string(kOurMyData) + kOurRows;
+  const std::vector<std::string> accepted = {
+      ours,
+      ours + "CREATE TABLE liveTotal(pos INTEGER,resu TEXT);",
+      ours + kOurCorrections,
+      ours + kOurCorrections + "CREATE TABLE notes(ID INTEGER PRIMARY KEY,note TEXT NOT NULL);",
+      ours + "CREATE TABLE ledger(a);CREATE TRIGGER t AFTER INSERT ON ledger BEGIN SELECT 1; END;",
+  };
+  for (const std::string& sql : accepted) {
+    SCOPED_TRACE(sql);
+    TempDir dir;
+    const std::string path = DatabasePath(dir.path());
+    MakeFile(path, sql);
+    HistoryStore store(path);
+    const SavedTotal saved = store.RestoreLastTotal();
+    EXPECT_EQ(saved.notice, Notice::kNone);
+    EXPECT_EQ(saved.resu, "6");
+    EXPECT_EQ(store.OpenHistoryDatabase(), Notice::kNone);
+    store.RecordStep(Row('+', "4", "4", "10"), 0);
+    EXPECT_EQ(store.SaveLastTotal(0, "10"), Notice::kNone);
+    EXPECT_EQ(Peek(path).Count("MyData"), 4);
+  }
+
+  const std::string plainMyData =
+      "CREATE TABLE MyData(ID INTEGER,oP CHAR(1),fdata REAL,mdata VARCHAR(55),re TEXT);";
+  const std::vector<std::string> crafted = {
+      // Without its key two rows can share an ID.
+      plainMyData + kOurRows + "INSERT INTO MyData VALUES(2,'+',9,'9','12');",
+      "CREATE TABLE MyData(ID TEXT PRIMARY KEY,oP CHAR(1),fdata REAL,mdata VARCHAR(55),re TEXT);" +
+          std::string(kOurRows),
+      "CREATE TABLE MyData(ID INTEGER PRIMARY KEY,oP CHAR(1),fdata REAL,mdata VARCHAR(55),re "
+      "TEXT) WITHOUT ROWID;",
+      // A view whose trigger turns the trail's insert into a loss of rows.
+      ours +
+          "CREATE VIEW corrections AS SELECT 1 AS ID,1 AS stepId,'+' AS oldOp,'1' AS oldEntry,"
+          "'+' AS newOp,'1' AS newEntry,'' AS time;CREATE TRIGGER t INSTEAD OF INSERT ON "
+          "corrections BEGIN DELETE FROM MyData WHERE ID>=2; END;",
+      ours +
+          "CREATE TRIGGER t AFTER INSERT ON MyData BEGIN DELETE FROM MyData WHERE ID<NEW.ID; "
+          "END;",
+      ours +
+          "CREATE TABLE liveTotal(pos INTEGER,resu TEXT);"
+          "CREATE TRIGGER t BEFORE DELETE ON liveTotal BEGIN SELECT 1; END;",
+      ours + "CREATE TABLE corrections(stepId INTEGER,note TEXT);",
+      ours + "CREATE TABLE notes(ID INTEGER PRIMARY KEY,note TEXT,at TEXT);",
+      ours + "CREATE TABLE notes(ID INTEGER,note TEXT);",
+      std::string(kOurMyData) + "CREATE VIEW resul AS SELECT 0 AS pos,'6' AS resu;",
+  };
+  for (const std::string& sql : crafted) {
+    SCOPED_TRACE(sql);
+    TempDir dir;
+    const std::string path = DatabasePath(dir.path());
+    MakeFile(path, sql);
+    const std::string before = ReadFile(path);
+    HistoryStore store(path);
+    EXPECT_EQ(store.RestoreLastTotal().notice, Notice::kDamagedFile);
+    store.OpenHistoryDatabase();
+    EXPECT_FALSE(store.isOpen());
+    store.RecordStep(Row('+', "4", "4", "10"), 0);
+    store.SaveLastTotal(0, "10");
+    store.CloseHistoryDatabase();
+    EXPECT_TRUE(ReadFile(path) == before) << "left byte for byte";
+    const std::string aside = store.DeleteHistoryFile();
+    ASSERT_FALSE(aside.empty());
+    EXPECT_TRUE(ReadFile(aside) == before) << "moved aside whole";
+  }
+}
+
+// A name beside the file may be taken, by the file itself or by one of its
+// side files, even between our look and our rename: clearing never renames
+// over it, and moves the file only with its own side files. A folder in the
+// file's place is not ours to delete either.
+TEST(HistoryStore, ClearingNeverRenamesOverAnotherFile) {
+  TempDir dir;
+  const std::string path = DatabasePath(dir.path());
+  WriteFile(path, std::string(5000, 'z'));
+  WriteFile(path + "-wal", "its log");
+  // The -wal names the clear could give it, for this second and the next few.
+  std::vector<std::string> others;
+  const std::time_t now = std::time(nullptr);
+  for (int s = 0; s < 4; ++s) {
+    const std::time_t t = now + s;
+    std::tm local{};
+    ::localtime_r(&t, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "-%Y%m%d-%H%M%S", &local);
+    others.push_back(dir.path() + "/QorvelDb" + stamp + ".db-wal");
+    WriteFile(others.back(), "another file " + std::to_string(s));
+  }
+  HistoryStore store(path);
+  const std::string aside = store.DeleteHistoryFile();
+  ASSERT_FALSE(aside.empty());
+  EXPECT_EQ(ReadFile(aside + "-wal"), "its log");
+  for (size_t s = 0; s < others.size(); ++s) {
+    EXPECT_EQ(ReadFile(others[s]), "another file " + std::to_string(s));
+  }
+
+  ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+  WriteFile(path + "/keep-me", "x");
+  const std::string folder = store.DeleteHistoryFile();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(ReadFile(folder + "/keep-me"), "x");
 }
 
 }  // namespace

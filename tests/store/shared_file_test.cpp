@@ -35,6 +35,9 @@ class OtherProcess {
   enum class Kind {
     kPollingReader,  // open, count the rows, close, over and over
     kHolder,         // takes the file for itself, keeps it `holdMs`, closes
+    kOpen,           // opens, counts the rows, keeps it open until stopped
+    kPendingWriter,  // another program's write into its table `ledger`,
+                     // under BEGIN EXCLUSIVE, committed when stopped
   };
 
   OtherProcess(const std::string& path, Kind kind, int holdMs = 0) {
@@ -46,7 +49,15 @@ class OtherProcess {
     if (pid_ == 0) {
       ::close(ready[0]);
       ::close(stop[1]);
-      ::_exit(kind == Kind::kHolder ? Hold(path, holdMs, ready[1]) : Poll(path, ready[1], stop[0]));
+      switch (kind) {
+        case Kind::kPollingReader:
+          ::_exit(Poll(path, ready[1], stop[0]));
+        case Kind::kHolder:
+          ::_exit(Hold(path, holdMs, ready[1]));
+        case Kind::kOpen:
+        case Kind::kPendingWriter:
+          ::_exit(KeepOpen(path, kind == Kind::kPendingWriter, ready[1], stop[0]));
+      }
     }
     ::close(ready[1]);
     ::close(stop[0]);
@@ -112,6 +123,22 @@ class OtherProcess {
     std::this_thread::sleep_for(std::chrono::milliseconds(holdMs));
     sqlite3_close(db);
     return 0;
+  }
+
+  static int KeepOpen(const std::string& path, bool write, int ready, int stop) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) return 2;
+    if (write ? sqlite3_exec(db, "BEGIN EXCLUSIVE;INSERT INTO ledger VALUES('pending');", nullptr,
+                             nullptr, nullptr) != SQLITE_OK
+              : CountRows(db) != SQLITE_ROW) {
+      return 1;
+    }
+    if (::write(ready, "R", 1) != 1) return 2;
+    pollfd p{stop, POLLIN, 0};
+    ::poll(&p, 1, static_cast<int>(kChildDeadline.count() * 1000));
+    const int rc = write ? sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr) : SQLITE_OK;
+    sqlite3_close(db);
+    return rc == SQLITE_OK ? 0 : 1;
   }
 
   pid_t pid_ = -1;
@@ -188,6 +215,83 @@ TEST(SharedFileTest, KeepStartsNeverFailWhileAReaderPollsTheFile) {
   }
   Peek after(path);
   EXPECT_EQ(after.Count("MyData"), 1 + kStarts);
+}
+
+// Clearing (Esc or 清除上次数据 at the start, 全部清除, Yes to the size
+// question) while another program holds the file: another program's
+// database with a write pending in its rollback journal, and a history of
+// ours another Zantor has open. Neither is deleted nor moved from under its
+// owner: both stay byte for byte, the store says so, and records nothing.
+TEST(SharedFileTest, ClearingLeavesAFileAnotherProgramHolds) {
+  for (const bool foreign : {true, false}) {
+    SCOPED_TRACE(foreign ? "another program's file" : "a history of ours");
+    TempDir dir;
+    const std::string path = dir / kDbFileName;
+    if (foreign) {
+      sqlite3* db = nullptr;
+      ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+      ASSERT_EQ(sqlite3_exec(db, "CREATE TABLE ledger(a);INSERT INTO ledger VALUES('kept');",
+                             nullptr, nullptr, nullptr),
+                SQLITE_OK);
+      sqlite3_close(db);
+    } else {
+      MakeHistory(path, 3);
+    }
+    {
+      OtherProcess owner(path,
+                         foreign ? OtherProcess::Kind::kPendingWriter : OtherProcess::Kind::kOpen);
+      ASSERT_TRUE(owner.ready());
+      const std::string before = testing::ReadFile(path);
+      const std::string journal = testing::ReadFile(path + "-journal");
+      ASSERT_EQ(testing::Exists(path + "-journal"), foreign);
+
+      HistoryStore store(path);
+      EXPECT_EQ(store.DeleteHistoryFile(), "");
+      EXPECT_TRUE(store.clearFoundBusy());
+      EXPECT_EQ(store.OpenHistoryDatabase(), Notice::kHistoryUnavailable);
+      EXPECT_FALSE(store.isOpen());
+      store.RecordStep(Row(1), 2);
+      EXPECT_EQ(store.SaveLastTotal(2, "1.00"), Notice::kNone) << "told once";
+      EXPECT_TRUE(testing::ReadFile(path) == before);
+      EXPECT_TRUE(testing::ReadFile(path + "-journal") == journal);
+      EXPECT_EQ(owner.Finish(), 0) << "its write still lands";
+    }
+    Peek after(path);
+    if (foreign) {
+      EXPECT_EQ(after.Rows("SELECT a FROM ledger;"),
+                (std::vector<std::vector<std::string>>{{"kept"}, {"pending"}}));
+    } else {
+      EXPECT_EQ(after.Count("MyData"), 3);
+    }
+  }
+}
+
+// A keep start that cannot read the saved total (another program holds the
+// file for itself a little longer than the start waits) does not open the
+// history for writing once the lock has gone: it may have been a correction
+// that changed the total this start never saw. The file stays as it was.
+TEST(SharedFileTest, AKeepStartThatCannotReadTheTotalWritesNothing) {
+  TempDir dir;
+  const std::string path = dir / kDbFileName;
+  MakeHistory(path, 3);
+  const auto before = Peek(path).Rows("SELECT * FROM resul;");
+  {
+    OtherProcess holder(path, OtherProcess::Kind::kHolder, 1500);
+    ASSERT_TRUE(holder.ready());
+    HistoryStore store(path);
+    const SavedTotal saved = store.RestoreLastTotal();
+    EXPECT_TRUE(saved.openFailed);
+    EXPECT_EQ(saved.notice, Notice::kHistoryUnavailable);
+    EXPECT_EQ(store.OpenHistoryDatabase(), Notice::kNone) << "told once";
+    EXPECT_FALSE(store.isOpen());
+    store.RecordStep(Row(1), 2);
+    store.SaveLastTotal(2, "1.00");
+    EXPECT_EQ(holder.Finish(), 0);
+  }
+  Peek after(path);
+  EXPECT_EQ(after.Rows("SELECT * FROM resul;"), before);
+  EXPECT_EQ(after.Count("MyData"), 3);
+  EXPECT_EQ(after.Count("liveTotal"), 0);
 }
 
 }  // namespace

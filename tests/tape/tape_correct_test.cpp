@@ -7,11 +7,14 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/store/store_test_util.h"
@@ -173,6 +176,33 @@ TEST(TapeCorrect, RefusalsChangeNothing) {
   EXPECT_FALSE(testing::Exists(dir / "none.db"));
   EXPECT_EQ(TrailRows(db), -1);
 
+  // Copies of the history made to look like one: refused as not ours, and
+  // left byte for byte (the trail of another shape used to fail every
+  // correction as "could not be saved"; the view's trigger, or MyData
+  // without its key, made a correction wrong or cost rows).
+  const std::string history = ReadFile(db);
+  for (const char* craft : {
+           "CREATE TABLE corrections(stepId INTEGER,note TEXT);",
+           "CREATE VIEW corrections AS SELECT 1 AS ID,1 AS stepId,'+' AS oldOp,'1' AS oldEntry,"
+           "'+' AS newOp,'1' AS newEntry,'' AS time;CREATE TRIGGER t INSTEAD OF INSERT ON "
+           "corrections BEGIN DELETE FROM MyData; END;",
+           "CREATE TABLE m(ID INTEGER,oP CHAR(1),fdata REAL,mdata VARCHAR(55),re TEXT);"
+           "INSERT INTO m SELECT * FROM MyData;INSERT INTO m SELECT * FROM MyData;"
+           "DROP TABLE MyData;ALTER TABLE m RENAME TO MyData;",
+       }) {
+    SCOPED_TRACE(craft);
+    const std::string crafted = dir / "crafted.db";
+    std::filesystem::remove(crafted);
+    WriteFile(crafted, history);
+    ASSERT_EQ(Peek(crafted).Exec(craft), SQLITE_OK);
+    const std::string bytes = ReadFile(crafted);
+    const TapeRun r = Tape(dir, {"--db", crafted, "--correct", "1", "5"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "zantor-tape: " + crafted + ": not a Zantor history file; it is left untouched\n");
+    EXPECT_TRUE(ReadFile(crafted) == bytes);
+  }
+
   // Usage errors.
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"--correct", "1", "1"},
@@ -188,10 +218,27 @@ TEST(TapeCorrect, RefusalsChangeNothing) {
   EXPECT_EQ(Stored(db), rows);
 }
 
+void RefusedWhileOpenElsewhere(bool rollback);
+
+// In WAL mode, and in the rollback journal a file falls back to when WAL
+// cannot be had (here: another reader holds it while the tape opens).
 TEST(TapeCorrect, RefusedWhileTheHistoryIsOpenElsewhere) {
+  for (const bool rollback : {false, true}) {
+    SCOPED_TRACE(rollback ? "rollback journal" : "WAL");
+    RefusedWhileOpenElsewhere(rollback);
+  }
+}
+
+void RefusedWhileOpenElsewhere(bool rollback) {
   TempDir dir;
   const std::string db = dir / "h.db";
   ASSERT_EQ(Tape(dir, {"--db", db}, "100\n").status, 0);
+  std::optional<Peek> reader;
+  if (rollback) {
+    ASSERT_EQ(Peek(db).Exec("PRAGMA journal_mode=DELETE;"), SQLITE_OK);
+    reader.emplace(db);
+    ASSERT_EQ(reader->Exec("BEGIN;SELECT count(*) FROM MyData;"), SQLITE_OK);
+  }
   // A tape recording into the same file, as a running window would hold it.
   // Its output is a terminal, so its row is printed once it is recorded.
   int in[2];
@@ -208,6 +255,11 @@ TEST(TapeCorrect, RefusedWhileTheHistoryIsOpenElsewhere) {
   const pid_t holder = Spawn({"--db", db, "--keep", "--commit-every", "1"}, in[0], slave, slave);
   ::close(in[0]);
   ::close(slave);
+  if (rollback) {
+    // Past the tape's 1 s wait for WAL, within its wait for its first commit.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1400));
+    reader.reset();
+  }
   ASSERT_EQ(::write(in[1], "200\n", 4), 4);
   std::string printed;
   char buffer[256];
@@ -219,6 +271,7 @@ TEST(TapeCorrect, RefusedWhileTheHistoryIsOpenElsewhere) {
     printed.append(buffer, static_cast<size_t>(n));
   }
   EXPECT_EQ(printed, "+\t2.00\t2.00\t3\n");
+  EXPECT_EQ(Peek(db).Scalar("PRAGMA journal_mode;"), rollback ? "delete" : "wal");
   const Rows rows = Stored(db);
   ASSERT_EQ(rows.size(), 2u);
   TapeRun r = Tape(dir, {"--db", db, "--correct", "1", "5"});
@@ -342,6 +395,56 @@ TEST(TapeCorrect, TapeAndNotesOfAHistory) {
                                              {"--db", db, "--note", "1"}}) {
     EXPECT_EQ(Tape(dir, args).status, 2) << args.back();
   }
+}
+
+// A trail row from a crafted file never reaches the terminal raw: escape
+// sequences, tabs and line feeds come out as \xHH, a NUL does not cut the
+// text, printable UTF-8 passes.
+TEST(TapeCorrect, TheTrailIsPrintedAsText) {
+  TempDir dir;
+  const std::string db = dir / "h.db";
+  ASSERT_EQ(Tape(dir, {"--db", db}, "100\n").status, 0);
+  ASSERT_EQ(Tape(dir, {"--db", db, "--correct", "1", "2"}).status, 0);
+  ASSERT_EQ(Peek(db).Exec("UPDATE corrections SET oldEntry=char(27)||'[2J'||char(0)||'x',"
+                          "newOp=char(9),newEntry='a\\b'||char(10)||char(155)||'c',time='中文';"),
+            SQLITE_OK);
+  const TapeRun r = Tape(dir, {"--db", db, "--corrections"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "1\t+\t\\x1b[2J\\x00x\t\\x09\ta\\\\b\\x0a\\xc2\\x9bc\t中文\n");
+}
+
+// A keep start 0.3 s into a long correction (two processes, as a window
+// started while zantor-tape corrects): it may read the total as it was, but
+// writes nothing, says its steps are not recorded, and the correction's
+// history and total stand.
+TEST(TapeCorrect, AKeepStartDuringACorrectionWritesNothing) {
+  TempDir dir;
+  const std::string db = dir / "h.db";
+  constexpr int kRows = 850000;
+  ASSERT_EQ(Tape(dir, {"--db", db}, "").status, 0);
+  ASSERT_EQ(Peek(db).Exec("WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM c WHERE i<" +
+                          std::to_string(kRows) +
+                          ") INSERT INTO MyData SELECT i,'+',1,'1',printf('%,d',i) FROM c;"
+                          "DELETE FROM resul;INSERT INTO resul VALUES(0,'850,000');"),
+            SQLITE_OK);
+  const int out = ::open((dir / "correct.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const int null = ::open("/dev/null", O_RDONLY);
+  const pid_t correction = Spawn({"--db", db, "--correct", "1", "5"}, null, out, out);
+  ::close(out);
+  ::close(null);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  const TapeRun keep = Tape(dir, {"--normal", "--db", db, "--keep"}, "+ 7\n");
+  int status = 0;
+  ::waitpid(correction, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(dir / "correct.txt");
+  EXPECT_EQ(keep.status, 1);
+  EXPECT_EQ(keep.out, "+\t7\t7\t850,007\n") << "it read the total while the correction worked";
+  EXPECT_NE(keep.err.find("steps are not recorded"), std::string::npos) << keep.err;
+  Peek after(db);
+  EXPECT_EQ(after.Count("MyData"), kRows);
+  EXPECT_EQ(after.Scalar("SELECT count(*) FROM MyData WHERE mdata='7';"), "0");
+  EXPECT_EQ(after.Rows("SELECT pos,resu FROM resul;"), (Rows{{"0", "850,004"}}));
+  EXPECT_EQ(after.Count("liveTotal"), 0);
 }
 
 }  // namespace
