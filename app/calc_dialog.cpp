@@ -164,6 +164,11 @@ void CCalcDlg::EvaluateStep() {
   lastEntryText_ = QString::fromStdString(r.row.mdata);
   SetDlgItemText(res::kLastEntryField, lastEntryText_);
   SetDlgItemText(res::kResultField, QString::fromStdString(r.row.re));
+  // A screen reader speaks the description of the field that has the focus
+  // when it changes: the new total is heard without leaving the entry field.
+  Item(res::kEntryField)
+      ->setAccessibleDescription(kTotalDescription.arg(
+          QString::fromStdString(r.row.re), AccessibleText(res::kEntryField).description));
   if (store_) store_->RecordStep(r.row, state_.accScale);
   UpdateData(true);
   entryText_.clear();

@@ -32,4 +32,13 @@ inline const QString kSearchLibraryMissing = QStringLiteral("缺少查找模块�
 inline const QString kSearchModuleUnloadable = QStringLiteral("查找模块无法载入：\n%1");
 inline const QString kSearchModuleMismatch = QStringLiteral("查找模块与本程序的版本不符。");
 
+// Ours, for screen readers: the entry field's description after a step, the
+// new total (%1) before the field's own description (%2), which the reader
+// speaks as it changes; the operator button's name for the operator shown
+// (%1: 加, 减 or 乘); the memory's name with the amount stored (%1 the name
+// the template gives it, %2 the amount).
+inline const QString kTotalDescription = QStringLiteral("结果 %1，%2");
+inline const QString kOperatorName = QStringLiteral("运算符：%1");
+inline const QString kMemoryName = QStringLiteral("%1 %2");
+
 }  // namespace zantor::app
