@@ -8,6 +8,7 @@ packages=(
   xvfb xauth xdotool x11-xserver-utils python3 python3-xlib fonts-wqy-microhei
   desktop-file-utils appstream sqlite3
   weston xwayland qt6-wayland lintian dpkg-dev file
+  python3-pyatspi at-spi2-core dbus-x11
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -100,10 +100,12 @@
   // of each column, the final and not-found rows.
   // The report as assistive technology reads it: a table of `count` rows,
   // header cells as column headers, of which the rows laid out begin at row
-  // `first` (the header is row 0); row indexes count from 1.
+  // `first` (the header is row 0); row indexes count from 1. Not every bridge
+  // to a screen reader passes the row count on: the table's name says it too.
   function describeRows(table, count, first) {
     table.setAttribute('role', 'table');
     table.setAttribute('aria-rowcount', String(count));
+    table.setAttribute('aria-label', '共 ' + count + ' 行');
     for (var i = 0; i < table.rows.length; ++i) {
       var row = table.rows[i];
       row.setAttribute('role', 'row');
