@@ -19,14 +19,17 @@ void CCalcDlg::OnCycleOperator() {
     case '+':
       state_.pendingOp = '-';
       SetDlgItemText(res::kOperatorButton, QStringLiteral("－"));
+      Item(res::kOperatorButton)->setAccessibleName(kOperatorName.arg(QStringLiteral("减")));
       break;
     case '-':
       state_.pendingOp = '*';
       SetDlgItemText(res::kOperatorButton, QStringLiteral("×"));
+      Item(res::kOperatorButton)->setAccessibleName(kOperatorName.arg(QStringLiteral("乘")));
       break;
     default:
       state_.pendingOp = '+';
       SetDlgItemText(res::kOperatorButton, QStringLiteral("＋"));
+      Item(res::kOperatorButton)->setAccessibleName(kOperatorName.arg(QStringLiteral("加")));
       break;
   }
   FocusEntryField();
@@ -66,6 +69,8 @@ void CCalcDlg::OnStore() {
   if (!text.isEmpty() && (text[0].isDigit() || text[0] == QLatin1Char('-')) &&
       text[0].unicode() < 128) {
     SetDlgItemText(res::kMemoryField, text);
+    Item(res::kMemoryField)
+        ->setAccessibleName(kMemoryName.arg(AccessibleText(res::kMemoryField).name, text));
   }
   FocusEntryField();
 }

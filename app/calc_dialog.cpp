@@ -236,6 +236,11 @@ void CCalcDlg::EvaluateStep() {
   SetDlgItemText(res::kLastEntryField, lastEntryText_);
   SetDlgItemText(res::kResultField, QString::fromStdString(r.row.re));
   checkTextShown_ = false;
+  // A screen reader speaks the description of the field that has the focus
+  // when it changes: the new total is heard without leaving the entry field.
+  Item(res::kEntryField)
+      ->setAccessibleDescription(kTotalDescription.arg(
+          QString::fromStdString(r.row.re), AccessibleText(res::kEntryField).description));
   if (store_) store_->RecordStep(r.row, state_.accScale);
   if (tape_ != nullptr) tape_->StepAdded();
   UpdateData(true);

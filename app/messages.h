@@ -44,5 +44,13 @@ inline const QString kCalculatorMissing = QStringLiteral("找不到系统计算�
 // Our own: the start-up choice 清除上次数据 asks first; %1 is the number of steps.
 inline const QString kClearLastQuestion =
     QStringLiteral("上次的 %1 步运算数据将全部删除，\n你确定要清除上次数据？");
+// Ours, for screen readers: the entry field's description after a step, the
+// new total (%1) before the field's own description (%2), which the reader
+// speaks as it changes; the operator button's name for the operator shown
+// (%1: 加, 减 or 乘); the memory's name with the amount stored (%1 the name
+// the template gives it, %2 the amount).
+inline const QString kTotalDescription = QStringLiteral("结果 %1，%2");
+inline const QString kOperatorName = QStringLiteral("运算符：%1");
+inline const QString kMemoryName = QStringLiteral("%1 %2");
 
 }  // namespace zantor::app

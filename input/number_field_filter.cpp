@@ -35,6 +35,14 @@ bool NumberFieldFilter::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
       const auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_F6) {
+        // The field keeps Tab to itself: F6 and Shift+F6 are the way out.
+        if (event->type() == QEvent::KeyPress &&
+            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+          LeaveField(!(key->modifiers() & Qt::ShiftModifier));
+        }
+        return true;
+      }
       message = event->type() == QEvent::KeyPress ? KeyMessage::kKeyDown : KeyMessage::kKeyUp;
       vk = VirtualKeyFor(*key);
       shift = key->modifiers() & Qt::ShiftModifier;
@@ -95,6 +103,13 @@ bool NumberFieldFilter::eventFilter(QObject* watched, QEvent* event) {
       break;
   }
   return d.outcome == Outcome::kDrop;
+}
+
+void NumberFieldFilter::LeaveField(bool forward) {
+  // The window moves the focus as Tab would there, in its own tab order.
+  QKeyEvent tab(QEvent::KeyPress, forward ? Qt::Key_Tab : Qt::Key_Backtab,
+                forward ? Qt::NoModifier : Qt::ShiftModifier);
+  QCoreApplication::sendEvent(field_->window(), &tab);
 }
 
 bool NumberFieldFilter::CleanClipboard(QClipboard::Mode mode) {

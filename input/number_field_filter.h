@@ -34,6 +34,8 @@ class NumberFieldFilter : public QObject {
   // menus it or the Menu key open, the middle button) goes through here:
   // cleans the clipboard `mode` names and says whether the paste may go on.
   bool CleanClipboard(QClipboard::Mode mode);
+  // F6: the focus goes to the next control (the previous one with Shift).
+  void LeaveField(bool forward);
   // A paste that needs no key: cleaned, then inserted at the caret.
   void PasteFrom(QClipboard::Mode mode);
   void ShowContextMenu(const QPoint& globalPos);

@@ -1,6 +1,7 @@
 #include "platform/template_dialog.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QKeyEvent>
@@ -15,6 +16,7 @@
 #include <QTextOption>
 #include <algorithm>
 
+#include "platform/accessible_list.h"
 #include "platform/desktop.h"
 #include "res/app_icon.h"
 
@@ -78,7 +80,9 @@ void TemplateDialog::BuildMenu() {
 }
 
 void TemplateDialog::BuildControls(const CustomControlFactory& makeCustom) {
+  DescribeTemplateListsByName();
   QWidget* previousTabStop = nullptr;
+  QLabel* labelFor = nullptr;
   for (const res::ControlTemplate& c : template_->controls) {
     QWidget* w = nullptr;
     const QString text = Q(c.text);
@@ -145,12 +149,23 @@ void TemplateDialog::BuildControls(const CustomControlFactory& makeCustom) {
       }
       case res::ControlClass::kComboBox: {
         auto* box = new QComboBox(client_);
-        QStringList entries = text.split(QLatin1Char('\n'));
-        if (c.style & res::kSorted) {
-          std::sort(entries.begin(), entries.end(),
-                    [](const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); });
+        // Before anything can ask how the list is described (see accessible_list.h).
+        box->setProperty("controlId", c.id);
+        const QStringList words = Q(c.accessible.items).split(QLatin1Char('\n'));
+        std::vector<std::pair<QString, QString>> entries;
+        for (const QString& entry : text.split(QLatin1Char('\n'))) {
+          const auto i = static_cast<qsizetype>(entries.size());
+          entries.emplace_back(entry, i < words.size() ? words[i] : QString());
         }
-        box->addItems(entries);
+        if (c.style & res::kSorted) {
+          std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
+            return a.first.toUtf8() < b.first.toUtf8();
+          });
+        }
+        for (const auto& [entry, word] : entries) {
+          box->addItem(entry);
+          if (!word.isEmpty()) box->setItemData(box->count() - 1, word, Qt::AccessibleTextRole);
+        }
         w = box;
         break;
       }
@@ -164,6 +179,16 @@ void TemplateDialog::BuildControls(const CustomControlFactory& makeCustom) {
     if (c.cls == res::ControlClass::kComboBox) r.setHeight(w->sizeHint().height());
     w->setGeometry(r);
     w->setProperty("controlId", c.id);
+    if (!c.accessible.name.empty()) w->setAccessibleName(Q(c.accessible.name));
+    if (!c.accessible.description.empty()) {
+      w->setAccessibleDescription(Q(c.accessible.description));
+    }
+    if (labelFor != nullptr) labelFor->setBuddy(w);
+    // A list's open entries are read under the list's own name.
+    if (auto* box = qobject_cast<QComboBox*>(w)) {
+      box->view()->setAccessibleName(labelFor != nullptr ? labelFor->text() : Q(c.accessible.name));
+    }
+    labelFor = c.style & res::kNamesNext ? qobject_cast<QLabel*>(w) : nullptr;
     if (c.style & res::kHidden) w->hide();
     if (c.style & res::kTabStop) {
       w->setFocusPolicy(Qt::StrongFocus);
@@ -183,6 +208,13 @@ QWidget* TemplateDialog::Item(int id) const {
     if (itemId == id) return w;
   }
   return nullptr;
+}
+
+TemplateDialog::AccessibleTexts TemplateDialog::AccessibleText(int id) const {
+  for (const res::ControlTemplate& c : template_->controls) {
+    if (c.id == id) return {Q(c.accessible.name), Q(c.accessible.description)};
+  }
+  return {};
 }
 
 void TemplateDialog::SetDlgItemText(int id, const QString& text) {

@@ -38,6 +38,12 @@ class TemplateDialog : public QDialog {
   T* ItemAs(int id) const {
     return qobject_cast<T*>(Item(id));
   }
+  // What the template tells assistive technology of the control `id`
+  // (empty texts for an unknown id).
+  struct AccessibleTexts {
+    QString name, description;
+  };
+  AccessibleTexts AccessibleText(int id) const;
   void SetDlgItemText(int id, const QString& text);
   QString GetDlgItemText(int id) const;
 

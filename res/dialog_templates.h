@@ -33,7 +33,17 @@ enum ControlStyle : unsigned {
   kNoPrefix = 1u << 7,  // static text shown without '&' processing
   kBorder = 1u << 8,
   kAutoHScroll = 1u << 9,
-  kSorted = 1u << 10,  // combo box keeps its entries sorted
+  kSorted = 1u << 10,     // combo box keeps its entries sorted
+  kNamesNext = 1u << 11,  // static text that labels the control after it
+};
+
+// What assistive technology (a screen reader) tells of a control, where its
+// visible text does not say it: a name, a description, and for a list the
+// word for each entry, in the template's order of the entries.
+struct AccessibleText {
+  std::string_view name = {};
+  std::string_view description = {};
+  std::string_view items = {};  // one line per entry, as the control's text has them
 };
 
 struct ControlTemplate {
@@ -42,6 +52,7 @@ struct ControlTemplate {
   std::string_view text;
   int x, y, width, height;
   unsigned style;
+  AccessibleText accessible = {};
 };
 
 struct DialogTemplate {

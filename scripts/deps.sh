@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-declarative-dev libgl-dev libsqlite3-dev
   libgtest-dev libbenchmark-dev libx11-dev
   xvfb xauth xdotool x11-xserver-utils python3 python3-xlib fonts-wqy-microhei
+  python3-pyatspi at-spi2-core dbus-x11
   desktop-file-utils appstream sqlite3
   weston xwayland qt6-wayland lintian dpkg-dev file poppler-utils
   qt6-translations-l10n openbox

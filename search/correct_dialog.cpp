@@ -15,6 +15,8 @@
 namespace zantor::search {
 namespace {
 
+constexpr int kTab = 9;
+
 // The operators in the list's order, as the engine writes them.
 constexpr char kOperators[] = {'+', '-', '*'};
 
@@ -40,6 +42,8 @@ class CorrectionEntryFilter : public ValueKeyFilter {
     if (message == input::KeyMessage::kKeyDown && !ctrl) {
       if (vk == input::vk::kReturn) return {input::Outcome::kDrop, input::KeyAction::kEvaluate};
       if (vk == input::vk::kEscape) return {input::Outcome::kDefault, input::KeyAction::kNone};
+      // Tab leaves for the operator list and the buttons, as in any dialog.
+      if (vk == kTab) return {input::Outcome::kDefault, input::KeyAction::kNone};
     }
     if (message == input::KeyMessage::kKeyDown && IsEditingKey(vk, ctrl)) {
       return {input::Outcome::kDefault, input::KeyAction::kNone};

@@ -102,7 +102,12 @@ CFindDlg::CFindDlg(store::HistoryStore& store, QString finalResultText, QWidget*
   filterList()->setCurrentIndex(kInitialFilterIndex);
   connect(filterList(), &QComboBox::activated, this, [this] { OnFilterChange(); });
   connect(valueField(), &QLineEdit::textChanged, this, [this] { OnValueChange(); });
-  connect(view_, &QWebEngineView::loadFinished, this, [this] { busy_.Stop(); });
+  connect(view_, &QWebEngineView::loadFinished, this, [this] {
+    busy_.Stop();
+    // The engine's widget inside the view takes the focus for it: a screen
+    // reader hears the view's name there.
+    if (QWidget* inner = view_->focusProxy()) inner->setAccessibleName(view_->accessibleName());
+  });
   connect(view_, &ReportView::rowDoubleClicked, this, [this](qlonglong id) { CorrectRow(id); });
   valueField()->setFocus();
 }

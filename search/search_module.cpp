@@ -1,5 +1,6 @@
 // The search dialog as a module of its own: the program loads it at the first
 // search, so the browser engine is not paid for at start-up.
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QOpenGLContext>
@@ -46,11 +47,26 @@ void EnsureShareContext() {
   (void)done;
 }
 
+// A screen reader sees the report's rows only when the engine builds its
+// pages' accessibility; that costs time on every page, so it is asked for
+// only when assistive technology is listening, before the engine starts.
+void ExposePagesToAssistiveTechnology() {
+  static const bool done = [] {
+    if (!QAccessible::isActive()) return false;
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    flags += " --force-renderer-accessibility";
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
+    return true;
+  }();
+  (void)done;
+}
+
 }  // namespace
 
 extern "C" Q_DECL_EXPORT bool zantor_run_search(QWidget* owner, zantor::store::HistoryStore* store,
                                                 const QString* finalResultText) {
   EnsureShareContext();
+  ExposePagesToAssistiveTechnology();
   zantor::search::CFindDlg dialog(*store, *finalResultText, owner);
   dialog.DoModal();
   return true;

@@ -98,10 +98,29 @@
   // so the whole table's height and every row's place follow from a few
   // sizes measured on a small table: the header, a row of the widest cells
   // of each column, the final and not-found rows.
+  // The report as assistive technology reads it: a table of `count` rows,
+  // header cells as column headers, of which the rows laid out begin at row
+  // `first` (the header is row 0); row indexes count from 1. Not every bridge
+  // to a screen reader passes the row count on: the table's name says it too.
+  function describeRows(table, count, first) {
+    table.setAttribute('role', 'table');
+    table.setAttribute('aria-rowcount', String(count));
+    table.setAttribute('aria-label', '共 ' + count + ' 行');
+    for (var i = 0; i < table.rows.length; ++i) {
+      var row = table.rows[i];
+      row.setAttribute('role', 'row');
+      row.setAttribute('aria-rowindex', String(first + i + 1));
+      for (var c = 0; c < row.cells.length; ++c) {
+        row.cells[c].setAttribute('role', first + i === 0 ? 'columnheader' : 'cell');
+      }
+    }
+  }
+
+  // True when the rows came as data and are laid out here.
   function arrangeRows() {
     var widestData = document.querySelector('script[type="text/x-zantor-widest"]');
     var table = document.querySelector('table.D');
-    if (!widestData || !table) return;
+    if (!widestData || !table) return false;
     // Read here, while the page waits for its arrangement: as the body of a
     // request the rows arrive as plain bytes, where a script holding them
     // would first be scanned by the engine, a third of a second at a million
@@ -109,7 +128,7 @@
     var xhr = new XMLHttpRequest();
     xhr.open('GET', '/rows' + location.pathname, false);
     xhr.send();
-    if (xhr.status !== 200) return;
+    if (xhr.status !== 200) return false;
     var lines = xhr.responseText;
     var widest = widestData.text;
     widestData.remove();
@@ -235,6 +254,7 @@
       var html = '';
       for (var k = a; k < b; ++k) html += rowHtml(k);
       body.innerHTML = html;
+      describeRows(table, count, a);
       table.style.top = size.top(a) + 'px';
       shown = [a, b];
     }
@@ -286,12 +306,18 @@
     layout();
     window.addEventListener('scroll', function () { render(false); });
     window.addEventListener('resize', layout);
+    return true;
   }
 
   function arrange() {
+    // A screen reader names the page by its title; the report has none.
+    if (!document.title) document.title = '报告';
     try {
       reveal();
-      arrangeRows();
+      if (!arrangeRows()) {
+        var table = document.querySelector('table.D');
+        if (table) describeRows(table, table.rows.length, 0);
+      }
     } finally {
       reveal();
     }
