@@ -142,13 +142,20 @@
     function line(i) {
       return lines.substring(starts[i - 1] + 1, i < n ? starts[i] : lines.length);
     }
+    // Rows come as number texts; were anything else among them, it would
+    // still be shown as text, never read as markup.
+    function esc(s) {
+      return s.replace(/[&<>"]/g, function (c) {
+        return c === '&' ? '&amp;' : c === '<' ? '&lt;' : c === '>' ? '&gt;' : '&quot;';
+      });
+    }
     function dataRow(text) {
       var a = text.indexOf('\t');
       var b = text.indexOf('\t', a + 1);
       var mdata = text.substring(a + 1, b);
       var re = text.substring(b + 1);
-      return '<tr><td>' + text.substring(0, a) + '</td><td>' + mdata +
-          (mdata === re ? "</td><td style='color:blue'>" : '</td><td>') + re + '</td></tr>';
+      return '<tr><td>' + esc(text.substring(0, a)) + '</td><td>' + esc(mdata) +
+          (mdata === re ? "</td><td style='color:blue'>" : '</td><td>') + esc(re) + '</td></tr>';
     }
     function rowHtml(k) {
       if (k === 0) return fixed[0];
