@@ -118,7 +118,8 @@ ReportView::ReportView(QWidget* parent) : QWebEngineView(parent) {
   QWebEngineSettings* s = page->settings();
   s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
   s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-  s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, true);
+  // 复制 is done by the program (report_row_hook.cpp), not by the page.
+  s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
   s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
   s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
   s->setAttribute(QWebEngineSettings::AutoLoadImages, false);
