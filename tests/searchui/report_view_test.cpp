@@ -6,6 +6,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <csignal>
 
 #include "search/report.h"
 #include "searchui_support.h"
@@ -207,6 +208,28 @@ TEST_F(ReportViewTest, ScriptInAHistoryIsShownAsTextAndRunsNothing) {
   EXPECT_EQ(Str(view(), "String(window.ran)"), QStringLiteral("undefined"));
   EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
   EXPECT_TRUE(boxes_.empty());
+}
+
+// The engine's drawing process ends under the report: the report comes back
+// once; when it ends again a box says so. The view never stays blank silently.
+TEST_F(ReportViewTest, AnEndedRendererShowsTheReportAgainThenSaysSo) {
+  ShowTwoRows();
+  auto killRenderer = [&] {
+    const qint64 pid = view().page()->renderProcessPid();
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(kill(static_cast<pid_t>(pid), SIGKILL), 0);
+  };
+  killRenderer();
+  ASSERT_TRUE(WaitUntil([&] { return view().documentsShown() == 2; }));
+  ASSERT_TRUE(WaitForReport(view()));
+  EXPECT_EQ(Str(view(), "document.getElementsByTagName('tr')[3].textContent"),
+            QStringLiteral("最终结果:0.15"));
+  EXPECT_TRUE(boxes_.empty());
+  killRenderer();
+  ASSERT_TRUE(WaitUntil([&] { return !boxes_.empty(); }));
+  EXPECT_EQ(boxes_, std::vector<QString>{QStringLiteral(
+                        "显示报表的浏览器进程意外结束，报表无法显示。请关闭查找窗口后重新查找。")});
+  EXPECT_EQ(view().documentsShown(), 2);
 }
 
 TEST_F(ReportViewTest, NothingOutsideTheReportIsReachable) {
