@@ -9,7 +9,7 @@ namespace zantor::search {
 namespace {
 
 constexpr std::string_view kCommaHeader = "序号,操作,数据,每一步结果\n";
-constexpr std::string_view kCommaFinal = ",,最终结果:,\"";
+constexpr std::string_view kCommaFinal = ",,最终结果:,";
 constexpr std::string_view kCommaNotFound = "没有查找到！";
 constexpr size_t kPiece = 1 << 20;
 
@@ -19,7 +19,64 @@ constexpr std::string_view kHtmlHead =
     "right;\n}--></style>"
     "</head><body><table class='D'><tr><td>序号</td><td>数据</td><td >每步操作结果";
 
-// mdata and re are quoted, ID and oP not; no cell ever holds a double quote.
+// A number as the history shows it (sign, digits, grouping commas, a point):
+// a spreadsheet reads it as the number it is.
+bool IsNumber(std::string_view cell) {
+  if (!cell.empty() && (cell.front() == '-' || cell.front() == '+')) cell.remove_prefix(1);
+  bool digit = false;
+  for (char c : cell) {
+    if (c >= '0' && c <= '9') {
+      digit = true;
+    } else if (c != ',' && c != '.') {
+      return false;
+    }
+  }
+  return digit;
+}
+
+// A text a spreadsheet would run as a formula. The operators of real rows,
+// bare, are no formula.
+bool LooksLikeFormula(std::string_view cell) {
+  if (cell.empty() || IsNumber(cell)) return false;
+  return std::string_view("=+-@\t\r").find(cell.front()) != std::string_view::npos;
+}
+
+// Between double quotes, each one inside doubled; a would-be formula is kept
+// as text by a leading apostrophe.
+void AppendQuoted(std::string& out, std::string_view cell) {
+  out.push_back('"');
+  if (LooksLikeFormula(cell)) out.push_back('\'');
+  for (char c : cell) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+}
+
+// ID and oP go bare, as real rows always had them (a number, an operator),
+// unless they hold what only quotes keep in one cell.
+void AppendBare(std::string& out, std::string_view cell) {
+  const bool op = cell == "+" || cell == "-" || cell == "*";
+  if (!op && (LooksLikeFormula(cell) || cell.find_first_of(",\"\r\n") != std::string_view::npos)) {
+    AppendQuoted(out, cell);
+  } else {
+    out.append(cell);
+  }
+}
+
+// One row of the comma layout without its line end: ID,oP,"mdata","re".
+void AppendCommaRow(std::string& out, std::string_view id, std::string_view op,
+                    std::string_view mdata, std::string_view re) {
+  AppendBare(out, id);
+  out.push_back(',');
+  AppendBare(out, op);
+  out.push_back(',');
+  AppendQuoted(out, mdata);
+  out.push_back(',');
+  AppendQuoted(out, re);
+}
+
+// mdata and re are quoted, ID and oP not.
 std::string CommaText(const store::Table& t, std::string_view finalResultText, char separator) {
   const int rows = UsableRows(t);
   size_t n = kCommaHeader.size() + kCommaFinal.size() + finalResultText.size() + 2 +
@@ -33,11 +90,13 @@ std::string CommaText(const store::Table& t, std::string_view finalResultText, c
   out.append(kCommaHeader);
   for (int r = 1; r <= rows; ++r) {
     const HistoryCells c = CellsOfRow(t, r);
-    out.append(c.id).append(",").append(c.op).append(",\"").append(c.mdata);
-    out.append("\",\"").append(c.re).append("\"\n");
+    AppendCommaRow(out, c.id, c.op, c.mdata, c.re);
+    out.push_back('\n');
   }
   // The final-total line has no line end unless the not-found note follows it.
-  out.append(kCommaFinal).append(finalResultText).append("\",");
+  out.append(kCommaFinal);
+  AppendQuoted(out, finalResultText);
+  out.push_back(',');
   if (rows == 0) out.append(kCommaNotFound).append(1, separator).append("\n");
   return out;
 }
@@ -111,25 +170,16 @@ void ExportWriter::AddRow(std::string_view id, std::string_view op, std::string_
                           std::string_view re) {
   ++rows_;
   if (separator_ == 0) {
-    Append(html::kRowOpen);
-    Append(id);
-    Append(" ");
-    Append(op);
-    Append(html::kCell);
-    Append(mdata);
-    Append(html::kCell);
-    Append(re);
+    row_.clear();
+    html::AppendRow(row_, id, op, mdata, re, /*markUnchanged=*/false);
+    Append(row_);
   } else {
-    Append(id);
-    Append(",");
-    Append(op);
-    Append(",\"");
-    Append(mdata);
-    Append("\",\"");
-    Append(re);
+    row_.clear();
+    AppendCommaRow(row_, id, op, mdata, re);
+    Append(row_);
     // The line end as the file has it already: converting it as text would
     // cost a string of its own on every row.
-    buffer_.append("\"\r\n");
+    buffer_.append("\r\n");
   }
   if (buffer_.size() >= kPiece) Flush();
 }
@@ -137,13 +187,15 @@ void ExportWriter::AddRow(std::string_view id, std::string_view op, std::string_
 bool ExportWriter::Finish(std::string_view finalResultText) {
   if (separator_ == 0) {
     Append(html::kFinalRow);
-    Append(finalResultText);
+    Append(html::Escaped(finalResultText));
     if (rows_ == 0) Append(html::kNotFoundRow);
     Append(html::kClose);
   } else {
+    row_.clear();
+    AppendQuoted(row_, finalResultText);
     Append(kCommaFinal);
-    Append(finalResultText);
-    Append("\",");
+    Append(row_);
+    Append(",");
     if (rows_ == 0) {
       Append(kCommaNotFound);
       Append(std::string_view(&separator_, 1));

@@ -45,6 +45,7 @@ class ExportWriter {
   char separator_;
   Sink sink_;
   std::string buffer_;
+  std::string row_;  // one row's text, kept to save an allocation per row
   long long rows_ = 0;
   bool ok_ = true;
 };

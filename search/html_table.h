@@ -18,6 +18,40 @@ inline constexpr std::string_view kNotFoundRow =
     "</td></tr><tr><td></td><td style='color:red'>没有查</td><td style='color:red'>找到！";
 inline constexpr std::string_view kClose = "</td></tr></table></body></html>";
 
+// A history cell is text, whatever it holds: the markup carries it with its
+// four special characters as entities. Number texts have none of them, so
+// every real history's markup is what it always was.
+inline void AppendText(std::string& out, std::string_view text) {
+  size_t from = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    std::string_view entity;
+    switch (text[i]) {
+      case '&':
+        entity = "&amp;";
+        break;
+      case '<':
+        entity = "&lt;";
+        break;
+      case '>':
+        entity = "&gt;";
+        break;
+      case '"':
+        entity = "&quot;";
+        break;
+      default:
+        continue;
+    }
+    out.append(text.substr(from, i - from)).append(entity);
+    from = i + 1;
+  }
+  out.append(text.substr(from));
+}
+inline std::string Escaped(std::string_view text) {
+  std::string out;
+  AppendText(out, text);
+  return out;
+}
+
 // Bytes AppendRow adds, for reserving the whole document up front.
 inline size_t RowSize(const HistoryCells& c) {
   return kRowOpen.size() + c.id.size() + 1 + c.op.size() + kCell.size() + c.mdata.size() +
@@ -26,9 +60,19 @@ inline size_t RowSize(const HistoryCells& c) {
 
 // "ID oP | mdata | re"; `markUnchanged` colours a total that equals its entry
 // (the first step after a zero total), which only the on-screen report does.
+inline void AppendRow(std::string& out, std::string_view id, std::string_view op,
+                      std::string_view mdata, std::string_view re, bool markUnchanged) {
+  out.append(kRowOpen);
+  AppendText(out, id);
+  out.append(" ");
+  AppendText(out, op);
+  out.append(kCell);
+  AppendText(out, mdata);
+  out.append(markUnchanged && re == mdata ? kBlueCell : kCell);
+  AppendText(out, re);
+}
 inline void AppendRow(std::string& out, const HistoryCells& c, bool markUnchanged) {
-  out.append(kRowOpen).append(c.id).append(" ").append(c.op).append(kCell).append(c.mdata);
-  out.append(markUnchanged && c.re == c.mdata ? kBlueCell : kCell).append(c.re);
+  AppendRow(out, c.id, c.op, c.mdata, c.re, markUnchanged);
 }
 
 // The rows, the final total and, for an empty result, the not-found row.
@@ -36,7 +80,8 @@ inline void AppendBody(std::string& out, const store::Table& t, std::string_view
                        bool markUnchanged) {
   const int rows = UsableRows(t);
   for (int r = 1; r <= rows; ++r) AppendRow(out, CellsOfRow(t, r), markUnchanged);
-  out.append(kFinalRow).append(finalResultText);
+  out.append(kFinalRow);
+  AppendText(out, finalResultText);
   if (rows == 0) out.append(kNotFoundRow);
   out.append(kClose);
 }

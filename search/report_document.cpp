@@ -119,7 +119,7 @@ bool ReportDocument::Shape::Covers(const Shape& other) const {
 }
 
 ReportDocument::ReportDocument(std::string_view finalResultText)
-    : finalGbk_(Gbk(finalResultText)) {}
+    : finalGbk_(Gbk(html::Escaped(finalResultText))) {}
 
 void ReportDocument::AppendMarkup(std::string& out, std::string_view id, std::string_view op,
                                   std::string_view mdata, std::string_view re) {
@@ -250,7 +250,8 @@ void ReportDocument::Add(std::string_view id, std::string_view op, std::string_v
     ToMarkup();
   }
   if (utf8) {
-    AppendMarkup(lines_, Gbk(id), Gbk(op), Gbk(mdata), Gbk(re));
+    AppendMarkup(lines_, Gbk(html::Escaped(id)), Gbk(html::Escaped(op)), Gbk(html::Escaped(mdata)),
+                 Gbk(html::Escaped(re)));
   } else {
     AppendMarkup(lines_, id, op, mdata, re);
   }

@@ -33,7 +33,8 @@ class ReportDocument {
   // `lines` holds the rows' markup as the document has it (GBK).
   bool plain() const { return plain_; }
   const std::string& lines() const { return lines_; }
-  const std::string& finalText() const { return finalGbk_; }  // GBK
+  // The final total as the document has it: GBK markup.
+  const std::string& finalText() const { return finalGbk_; }
 
   // Plain rows only: lines, in the form of `lines`, whose cells are together
   // at least as wide as any cell of their column in a font whose digits share
@@ -67,7 +68,8 @@ class ReportDocument {
 
  private:
   ReportDocument() = default;
-  // `utf8`: the cells still need converting to GBK for the markup.
+  // `utf8`: the cells are as the statement gave them, still to be escaped and
+  // converted to GBK for the markup; otherwise they are read from a document.
   void Add(std::string_view id, std::string_view op, std::string_view mdata, std::string_view re,
            bool utf8);
   void ToMarkup();

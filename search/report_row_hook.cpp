@@ -1,10 +1,15 @@
 // What the view adds to the report page on its own account: a double-click
 // on a data row reaches the dialog with where the row lies, and a corrected
-// row's entry is marked and gets a title with the entry it had before. Both live in a world of
-// their own, so the page's script neither sees nor disturbs them, and neither touches the
-// document's text.
+// row's entry is marked and gets a title with the entry it had before. Both
+// live in a world of their own, so the page's script neither sees nor disturbs
+// them, and neither touches the document's text. The hook's messages carry a
+// secret of the page that the page's script cannot read, so that script
+// cannot pass for the hook.
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QStringList>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -18,23 +23,41 @@ namespace zantor::search {
 namespace {
 
 const QString kHookScript = QStringLiteral("report-row-hook");
-// What the hook writes on the console for a double-clicked row, before its ID
-// and the row's top and bottom in the page's window.
-const QString kRowMark = QStringLiteral("zantor-row-dblclick:");
+// What the page's own script writes on the console to have its 复制 done: the
+// page has no clipboard access; the program takes the text and puts it there.
+const QString kCopyMark = QStringLiteral("zantor-copy");
 
 // Console messages are the one way out of the page that needs no channel
-// into it: the hook's mark is taken, everything else stays the page's.
+// into it: the hook's mark (its secret and "row:") is taken, and the page's
+// request to copy; everything else stays the page's.
 class HookedPage : public QWebEnginePage {
  public:
   HookedPage(QWebEngineProfile* profile, QObject* parent,
              std::function<void(qlonglong, int, int)> onRow)
-      : QWebEnginePage(profile, parent), onRow_(std::move(onRow)) {}
+      : QWebEnginePage(profile, parent), onRow_(std::move(onRow)) {
+    quint64 secret[2];
+    QRandomGenerator::system()->fillRange(secret);
+    rowMark_ = QStringLiteral("zantor-row-%1%2:")
+                   .arg(secret[0], 16, 16, QLatin1Char('0'))
+                   .arg(secret[1], 16, 16, QLatin1Char('0'));
+  }
+  const QString& rowMark() const { return rowMark_; }
 
  protected:
   void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString& message, int,
                                 const QString&) override {
-    if (!message.startsWith(kRowMark)) return;
-    const QStringList parts = message.mid(kRowMark.size()).split(QLatin1Char(' '));
+    if (message == kCopyMark) {
+      runJavaScript(QStringLiteral("window.zantorCopyText ? window.zantorCopyText() : ''"),
+                    QWebEngineScript::MainWorld, [](const QVariant& text) {
+                      if (!text.toString().isEmpty()) {
+                        QGuiApplication::clipboard()->setText(text.toString());
+                      }
+                    });
+      return;
+    }
+    // The mark, then the row's ID, top and bottom in the page's window.
+    if (!message.startsWith(rowMark_)) return;
+    const QStringList parts = message.mid(rowMark_.size()).split(QLatin1Char(' '));
     bool ok = false;
     const qlonglong id = parts.value(0).toLongLong(&ok);
     if (!ok || id <= 0) return;
@@ -43,9 +66,10 @@ class HookedPage : public QWebEnginePage {
 
  private:
   std::function<void(qlonglong, int, int)> onRow_;
+  QString rowMark_;
 };
 
-QString HookSource(const QJsonObject& before, const QJsonObject& notes) {
+QString HookSource(const QJsonObject& before, const QJsonObject& notes, const QString& rowMark) {
   return QStringLiteral(R"JS(
 (function () {
   var before = %1;
@@ -105,18 +129,20 @@ QString HookSource(const QJsonObject& before, const QJsonObject& notes) {
   }, true);
 })();
 )JS")
-      .arg(QString::fromUtf8(QJsonDocument(before).toJson(QJsonDocument::Compact)), kRowMark,
+      .arg(QString::fromUtf8(QJsonDocument(before).toJson(QJsonDocument::Compact)), rowMark,
            QString::fromUtf8(QJsonDocument(notes).toJson(QJsonDocument::Compact)));
 }
 
 void InstallHook(QWebEnginePage* page, const QJsonObject& before, const QJsonObject& notes = {}) {
+  // Every page of the view is made by MakeHookedPage.
+  const QString& rowMark = static_cast<HookedPage*>(page)->rowMark();
   QWebEngineScriptCollection& scripts = page->scripts();
   for (const QWebEngineScript& old : scripts.find(kHookScript)) scripts.remove(old);
   QWebEngineScript hook;
   hook.setName(kHookScript);
   hook.setInjectionPoint(QWebEngineScript::DocumentCreation);
   hook.setWorldId(QWebEngineScript::ApplicationWorld);
-  hook.setSourceCode(HookSource(before, notes));
+  hook.setSourceCode(HookSource(before, notes, rowMark));
   scripts.insert(hook);
 }
 

@@ -17,6 +17,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/desktop.h"
+
 namespace zantor::search {
 namespace {
 
@@ -100,7 +102,6 @@ ReportView::ReportView(QWidget* parent) : QWebEngineView(parent) {
   script.setInjectionPoint(QWebEngineScript::DocumentCreation);
   script.setWorldId(QWebEngineScript::MainWorld);
   script.setSourceCode(CompatibilityScript());
-  profile->scripts()->insert(script);
 
   QWebEngineScript style;
   style.setName(QStringLiteral("compatibility-style"));
@@ -112,17 +113,23 @@ ReportView::ReportView(QWidget* parent) : QWebEngineView(parent) {
                      "(document.head||document.documentElement).appendChild(s);})();")
           .arg(QString::fromUtf8(
               QJsonDocument(QJsonArray{CompatibilityStyle()}).toJson(QJsonDocument::Compact))));
-  profile->scripts()->insert(style);
 
   QWebEnginePage* page = MakeHookedPage(profile);
+  // The page's own scripts, not the profile's: the engine gives a page's
+  // scripts again to a process started after one that ended.
+  page->scripts().insert(script);
+  page->scripts().insert(style);
   QWebEngineSettings* s = page->settings();
   s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
   s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
-  s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, true);
+  // 复制 is done by the program (report_row_hook.cpp), not by the page.
+  s->setAttribute(QWebEngineSettings::JavascriptCanAccessClipboard, false);
   s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
   s->setAttribute(QWebEngineSettings::PluginsEnabled, false);
   s->setAttribute(QWebEngineSettings::AutoLoadImages, false);
   setPage(page);
+  connect(page, &QWebEnginePage::renderProcessTerminated, this, &ReportView::RendererGone,
+          Qt::QueuedConnection);
   setUrl(QUrl(QStringLiteral("about:blank")));
   // The page has read its rows by the time it has loaded: they need not be
   // held any longer.
@@ -141,6 +148,7 @@ ReportView::~ReportView() {
 }
 
 void ReportView::ShowDocument(QByteArray gbk) {
+  rendererEnds_ = 0;
   std::optional<ReportDocument> report =
       ReportDocument::FromText(std::string_view(gbk.constData(), static_cast<size_t>(gbk.size())));
   if (report) {
@@ -153,6 +161,7 @@ void ReportView::ShowDocument(QByteArray gbk) {
 }
 
 void ReportView::ShowReport(ReportDocument report) {
+  rendererEnds_ = 0;
   // Rows of number texts go to the page as data, which it lays out only
   // where they are seen; any other report goes as its document.
   DropRows();
@@ -214,6 +223,24 @@ bool ReportView::ReplaceRows(std::span<const ReportDocument::RowCells> rows,
     if (report_) ShowReport(std::move(*report_));
   });
   return true;
+}
+
+void ReportView::RendererGone() {
+  if (++rendererEnds_ > 1) {
+    platform::MessageBox(window(),
+                         QStringLiteral("显示报表的浏览器进程意外结束，报表无法显示。"
+                                        "请关闭查找窗口后重新查找。"),
+                         platform::MB_OK | platform::MB_ICONWARNING);
+    return;
+  }
+  const int ends = rendererEnds_;
+  if (report_) {
+    ShowReport(std::move(*report_));
+  } else {
+    DropRows();
+    Load(handler_->document);
+  }
+  rendererEnds_ = ends;
 }
 
 void ReportView::DropRows() { handler_->rows = QByteArray(); }

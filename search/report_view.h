@@ -58,6 +58,9 @@ class ReportView : public QWebEngineView {
  private:
   void Load(QByteArray page);
   void DropRows();
+  // The engine's process that drew the page has ended: the page is shown
+  // again, once; if it ends again the user is told.
+  void RendererGone();
   // The page with the row hook (report_row_hook.cpp): double-clicks and the
   // entry titles.
   QWebEnginePage* MakeHookedPage(QWebEngineProfile* profile);
@@ -67,6 +70,8 @@ class ReportView : public QWebEngineView {
   int shown_ = 0;
   int replaced_ = 0;
   QRect rowBand_;
+  // Ends of the drawing process since the report was last asked for.
+  int rendererEnds_ = 0;
   // The page shown has read its rows and can take replacements.
   bool ready_ = false;
 };

@@ -1,6 +1,6 @@
 (function () {
-  // Text put on the clipboard by the page's own script (clipboardData); the
-  // copy event below hands it over.
+  // Text the page's own script gave to copy (clipboardData); the copy event
+  // below hands it over.
   var pending = null;
   // The whole report's text when the rows are kept as data, else null.
   var reportText = null;
@@ -12,16 +12,30 @@
     var s = window.getSelection();
     return s ? s.toString() : '';
   }
+  // The page has no clipboard of its own: a copy asks the program, which then
+  // takes the text from zantorCopyText and puts it on the clipboard.
+  function askCopy(text) {
+    pending = text;
+    console.log('zantor-copy');
+    return true;
+  }
+  window.zantorCopyText = function () {
+    var text = pending !== null ? pending : selectionText();
+    pending = null;
+    return text;
+  };
+  // The keyboard's copy is the engine's own: it gives what 全选 selected.
   document.addEventListener('copy', function (e) {
-    var text = pending !== null ? pending : allSelected && reportText !== null ? reportText() : null;
-    if (text === null) return;
-    e.clipboardData.setData('text/plain', text);
+    if (!allSelected || reportText === null) return;
+    e.clipboardData.setData('text/plain', reportText());
     e.preventDefault();
   }, true);
-  var nativeExec = document.execCommand.bind(document);
-  document.execCommand = function (command) {
-    var done = nativeExec.apply(null, arguments);
-    if (String(command).toLowerCase() === 'selectall') allSelected = true;
+  var nativeExec = Document.prototype.execCommand;
+  Document.prototype.execCommand = function (command) {
+    var name = String(command).toLowerCase();
+    if (name === 'copy' || name === 'cut') return askCopy(null);
+    var done = nativeExec.apply(this, arguments);
+    if (name === 'selectall') allSelected = true;
     return done;
   };
   document.addEventListener('mousedown', function (e) {
@@ -54,14 +68,7 @@
   }
   if (!window.clipboardData) {
     window.clipboardData = {
-      setData: function (format, text) {
-        pending = String(text);
-        try {
-          return nativeExec('copy');
-        } finally {
-          pending = null;
-        }
-      },
+      setData: function (format, text) { return askCopy(String(text)); },
       getData: function () { return ''; }
     };
   }
@@ -167,6 +174,13 @@
       var ids = document.documentElement.getAttribute('data-zantor-corrected');
       return ids !== null && ids.indexOf(' ' + id + ' ') !== -1;
     }
+    // Rows come as number texts; were anything else among them, it would
+    // still be shown as text, never read as markup.
+    function esc(s) {
+      return s.replace(/[&<>"]/g, function (c) {
+        return c === '&' ? '&amp;' : c === '<' ? '&lt;' : c === '>' ? '&gt;' : '&quot;';
+      });
+    }
     function dataRow(text) {
       var a = text.indexOf('\t');
       var b = text.indexOf('\t', a + 1);
@@ -174,8 +188,8 @@
       var re = text.substring(b + 1);
       var entryCell = corrected(text.substring(0, text.indexOf(' '))) ?
           "</td><td class='zantor-corrected'>" : '</td><td>';
-      return '<tr><td>' + text.substring(0, a) + entryCell + mdata +
-          (mdata === re ? "</td><td style='color:blue'>" : '</td><td>') + re + '</td></tr>';
+      return '<tr><td>' + esc(text.substring(0, a)) + entryCell + esc(mdata) +
+          (mdata === re ? "</td><td style='color:blue'>" : '</td><td>') + esc(re) + '</td></tr>';
     }
     function rowHtml(k) {
       if (k === 0) return fixed[0];

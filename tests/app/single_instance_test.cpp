@@ -1,9 +1,13 @@
 // The single-instance lock the program takes before its window opens.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <string>
 
 #include "platform/single_instance.h"
@@ -37,6 +41,48 @@ TEST(SingleInstanceTest, LockEndsWithItsProcess) {
   ASSERT_EQ(WEXITSTATUS(status), 0);
   EXPECT_TRUE(QFile::exists(QString::fromStdString(platform::InstanceLockPath(name))));
   EXPECT_TRUE(platform::AcquireSingleInstance(name));
+}
+
+// What another user can plant where the lock goes, a link or a file of their
+// own held locked, neither stops the start nor is written through; with no
+// runtime folder the lock is in a folder of the cache closed to others.
+TEST(SingleInstanceTest, APlantedLinkOrForeignFileNeitherBlocksNorSteers) {
+  QTemporaryDir runtime;
+  const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+  qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+  const std::string target = runtime.filePath(QStringLiteral("steered")).toStdString();
+  ASSERT_EQ(symlink(target.c_str(), platform::InstanceLockPath("linked").c_str()), 0);
+  EXPECT_TRUE(platform::AcquireSingleInstance("linked"));
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(target))) << "written through the link";
+
+  const std::string foreign = platform::InstanceLockPath("foreign");
+  const int fd = open(foreign.c_str(), O_RDWR | O_CREAT, 0644);
+  ASSERT_GE(fd, 0);
+  if (getuid() == 0) {
+    ASSERT_EQ(fchown(fd, 65534, 65534), 0);
+  }
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(platform::AcquireSingleInstance("foreign") ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  if (getuid() == 0) {
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "another user's file blocked the start";
+  }
+  close(fd);
+
+  QTemporaryDir home;
+  qunsetenv("XDG_RUNTIME_DIR");
+  const QByteArray savedHome = qgetenv("HOME");
+  qputenv("HOME", home.path().toLocal8Bit());
+  const std::string path = platform::InstanceLockPath("cached");
+  EXPECT_EQ(path, home.filePath(QStringLiteral(".cache/zantor/cached.lock")).toStdString());
+  struct stat st {};
+  ASSERT_EQ(stat(home.filePath(QStringLiteral(".cache/zantor")).toLocal8Bit().constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  qputenv("HOME", savedHome);
+  qputenv("XDG_RUNTIME_DIR", saved);
 }
 
 }  // namespace

@@ -134,7 +134,15 @@ class Session:
 
     # ---- processes ----------------------------------------------------
     def launch(self):
-        """Starts bin/zantor; its output goes to a log in the session folder."""
+        """Starts bin/zantor; its output goes to a log in the session folder.
+
+        A scenario that asks for the log of totals shown (ZANTOR_SHOWN_LOG)
+        runs the test build, which has it, in place of the installed program.
+        """
+        test_build = os.environ.get("ZANTOR_E2E_SHOWN_LOG_EXE")
+        if self.env.get("ZANTOR_SHOWN_LOG") and test_build and not getattr(self, "tested", False):
+            shutil.copyfile(test_build, self.exe)
+            self.tested = True
         log = open(os.path.join(self.root, "zantor-%d.log" % len(self.procs)), "wb")
         p = subprocess.Popen([self.exe], env=self.env, cwd=self.home, stdout=log,
                              stderr=subprocess.STDOUT, start_new_session=True)

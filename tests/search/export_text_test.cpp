@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "tests/search/table_rows_for_test.h"
 #include "tests/support/two_steps.h"
@@ -11,6 +12,7 @@
 namespace zantor::search {
 namespace {
 
+constexpr size_t kCommaHeaderSize = std::string_view("序号,操作,数据,每一步结果\n").size();
 const store::Table kTwoRows = Rows({{"1", "+", "0.05", "0.05"}, {"2", "*", "3", "0.15"}});
 
 // GBK bytes, written out so that the converter is not checked against itself.
@@ -43,6 +45,34 @@ TEST(CommaExportTest, NoRowsPutsNotFoundOnTheTotalLine) {
   EXPECT_EQ(text, "序号,操作,数据,每一步结果\n,,最终结果:,\"0.00\",没有查找到！,\n");
   EXPECT_EQ(ToFileBytes(text),
             kGbkHeader + "\r\n,," + kGbkFinal + ",\"0.00\"," + kGbkNotFound + ",\r\n");
+}
+
+// A crafted history's cells stay in their cells and are never read as a
+// formula; real rows (numbers, operators, negative numbers) keep their bytes.
+TEST(CommaExportTest, CraftedCellsStayTextInTheirCells) {
+  struct Case {
+    const char* id;
+    const char* op;
+    const char* mdata;
+    const char* re;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"3", "-", "-5", "-1,234.50", "3,-,\"-5\",\"-1,234.50\""},
+      {"4", "+", "+5", "7", "4,+,\"+5\",\"7\""},
+      {"5", "*", "say \"hi\"", "1", "5,*,\"say \"\"hi\"\"\",\"1\""},
+      {"6", "+", "=HYPERLINK(\"x\")", "@SUM(A1)", "6,+,\"'=HYPERLINK(\"\"x\"\")\",\"'@SUM(A1)\""},
+      {"7", "+", "-1+cmd|' /C calc'!A0", "+A1", "7,+,\"'-1+cmd|' /C calc'!A0\",\"'+A1\""},
+      {"8", "=1+1", "1", "1", "8,\"'=1+1\",\"1\",\"1\""},
+      {"9,9", "a\"b", "1", "1", "\"9,9\",\"a\"\"b\",\"1\",\"1\""},
+  };
+  for (const Case& c : cases) {
+    const std::string text = BuildExportText(Rows({{c.id, c.op, c.mdata, c.re}}), "1", ',');
+    const size_t start = text.find('\n') + 1;
+    EXPECT_EQ(text.substr(start, text.find('\n', start) - start), c.line) << c.mdata;
+  }
+  EXPECT_EQ(BuildExportText(Rows({}), "=\"1\"", ',').substr(kCommaHeaderSize),
+            ",,最终结果:,\"'=\"\"1\"\"\",没有查找到！,\n");
 }
 
 TEST(HtmlExportTest, TwoRowsWithoutScriptOrColouring) {

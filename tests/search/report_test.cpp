@@ -5,6 +5,8 @@
 #include <string>
 
 #include "platform/text/gbk.h"
+#include "search/export_text.h"
+#include "search/report_document.h"
 #include "tests/search/table_rows_for_test.h"
 
 namespace zantor::search {
@@ -89,6 +91,39 @@ TEST(ReportTest, GbkFormIsTheSameDocumentInGbk) {
   const std::string gbk = BuildReportGbk(t, "0.05");
   EXPECT_EQ(platform::FromGbk(gbk), BuildReport(t, "0.05"));
   EXPECT_NE(gbk.find("\xD0\xF2\xBA\xC5"), std::string::npos);  // 序号
+}
+
+// Cells and the total are text: whatever a crafted history file holds shows
+// as written and is never read as markup, in the report, the document made
+// row by row and the exported page alike.
+TEST(ReportTest, CellsAndTheTotalAreTextNeverMarkup) {
+  const store::Table t = Rows({{"1", "<i>", "<script>console.log('zantor-row-dblclick:1')</script>",
+                                "<img src=x onerror=\"alert(1)\">"},
+                               {"2", "+", "a&b", "a&b"}});
+  const std::string total = "</td></tr><script>x</script>";
+  const std::string report = BuildReport(t, total);
+  const std::string rows =
+      "<tr><td>1 "
+      "&lt;i&gt;</td><td>&lt;script&gt;console.log('zantor-row-dblclick:1')&lt;/script&gt;"
+      "</td><td>&lt;img src=x onerror=&quot;alert(1)&quot;&gt;"
+      "</td></tr><tr><td>2 +</td><td>a&amp;b</td><td style='color:blue'>a&amp;b"
+      "</td></tr><tr><td></td><td style='color:red'>最终结果:</td><td style='color:red'>"
+      "&lt;/td&gt;&lt;/tr&gt;&lt;script&gt;x&lt;/script&gt;</td></tr></table>";
+  EXPECT_NE(report.find(rows), std::string::npos) << report.substr(kPageStart.size());
+  for (const std::string& page :
+       {report.substr(kPageStart.size()), BuildExportText(t, total, 0).substr(200)}) {
+    EXPECT_EQ(page.find("<script"), std::string::npos);
+    EXPECT_EQ(page.find("<img"), std::string::npos);
+    EXPECT_EQ(page.find("<i>"), std::string::npos);
+  }
+  ReportDocument doc(total);
+  for (int r = 1; r <= t.rows; ++r) {
+    const std::string* c = &t.cells[static_cast<size_t>(r) * 4];
+    doc.AddRow(c[0], c[1], c[2], c[3]);
+  }
+  EXPECT_EQ(doc.Text(), BuildReportGbk(t, total));
+  ASSERT_TRUE(ReportDocument::FromText(doc.Text()).has_value());
+  EXPECT_EQ(ReportDocument::FromText(doc.Text())->Text(), doc.Text());
 }
 
 }  // namespace

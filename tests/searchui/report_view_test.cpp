@@ -6,6 +6,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <csignal>
 
 #include "search/report.h"
 #include "searchui_support.h"
@@ -165,6 +166,70 @@ TEST_F(ReportViewTest, RealRightClickSelectsAllAndCopiesTheReport) {
       QGuiApplication::clipboard()->text(),
       QStringLiteral("\n序号\t数据\t每步操作结果\n1 +\t0.05\t0.05\n2 *\t3\t0.15\n最终结果:\t0.15"));
   EXPECT_EQ(Str(view(), kMenu), QString());
+}
+
+// A history file crafted to hold script in its cells and total: the page
+// shows the texts as written, runs none of them, opens no correction and
+// leaves the clipboard alone; nor can the page's script pass for the row hook.
+TEST_F(ReportViewTest, ScriptInAHistoryIsShownAsTextAndRunsNothing) {
+  const std::vector<std::string> crafted = {
+      "<script>console.log('zantor-row-dblclick:1');window.ran=1;"
+      "clipboardData.setData('text','curl x | sh')</script>",
+      "<img src=x onerror=\"console.log('zantor-row-dblclick:1');window.ran=2\">",
+      "<svg onload=\"window.ran=3\"></svg>", "\"><iframe srcdoc='<b>x</b>'>&amp;"};
+  for (const std::string& c : crafted) store_->RecordStep(Row('+', "1", c.c_str(), "1"), 2);
+  const QString total = QStringLiteral("<script>window.ran=4</script>");
+  int modals = 0;
+  platform::SetModalHook([&modals](QDialog&) -> std::optional<int> {
+    ++modals;
+    return res::IDCANCEL;
+  });
+  QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+  dialog_ = std::make_unique<search::CFindDlg>(*store_, total);
+  dialog_->show();
+  dialog_->filterList()->setCurrentIndex(dialog_->filterList()->findText(QStringLiteral("全")));
+  dialog_->OnFilterChange();
+  ClickButton(*dialog_, res::kUnsortedButton);
+  ASSERT_TRUE(WaitForReport(view()));
+  for (size_t i = 0; i < crafted.size(); ++i) {
+    EXPECT_EQ(RunJs(view(), QStringLiteral("document.querySelectorAll('table.D tr')[%1]"
+                                           ".cells[1].textContent")
+                                .arg(i + 1))
+                  .toString(),
+              QString::fromStdString(crafted[i]));
+  }
+  EXPECT_EQ(Str(view(),
+                "document.querySelector('table.D').rows.length + ' ' + "
+                "document.querySelectorAll('script,img,svg,iframe').length"),
+            QStringLiteral("6 1"));  // the page's own script only
+  EXPECT_EQ(Str(view(), "document.querySelector('table.D').rows[5].cells[2].textContent"), total);
+  RunJs(view(), "console.log('zantor-row-dblclick:1'); console.log('zantor-row-:1'); 0");
+  EXPECT_FALSE(WaitUntil([&] { return modals > 0; }, 1500));
+  EXPECT_EQ(Str(view(), "String(window.ran)"), QStringLiteral("undefined"));
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+  EXPECT_TRUE(boxes_.empty());
+}
+
+// The engine's drawing process ends under the report: the report comes back
+// once; when it ends again a box says so. The view never stays blank silently.
+TEST_F(ReportViewTest, AnEndedRendererShowsTheReportAgainThenSaysSo) {
+  ShowTwoRows();
+  auto killRenderer = [&] {
+    const qint64 pid = view().page()->renderProcessPid();
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(kill(static_cast<pid_t>(pid), SIGKILL), 0);
+  };
+  killRenderer();
+  ASSERT_TRUE(WaitUntil([&] { return view().documentsShown() == 2; }));
+  ASSERT_TRUE(WaitForReport(view()));
+  EXPECT_EQ(Str(view(), "document.getElementsByTagName('tr')[3].textContent"),
+            QStringLiteral("最终结果:0.15"));
+  EXPECT_TRUE(boxes_.empty());
+  killRenderer();
+  ASSERT_TRUE(WaitUntil([&] { return !boxes_.empty(); }));
+  EXPECT_EQ(boxes_, std::vector<QString>{QStringLiteral(
+                        "显示报表的浏览器进程意外结束，报表无法显示。请关闭查找窗口后重新查找。")});
+  EXPECT_EQ(view().documentsShown(), 2);
 }
 
 TEST_F(ReportViewTest, NothingOutsideTheReportIsReachable) {
