@@ -467,19 +467,15 @@ void TapeWindow::ShowMenu(const QPoint& at) {
   menu.exec(view_->viewport()->mapToGlobal(at));
 }
 
-void TapeWindow::MoveToEdge(bool first, bool extend) {
+void TapeWindow::SelectToEdge(bool first) {
   const int rows = model_->rowCount();
-  if (rows == 0) return;
+  const QModelIndex from = view_->currentIndex();
+  if (rows == 0 || !from.isValid()) return;
   const QModelIndex to = model_->index(first ? 0 : rows - 1);
   QItemSelectionModel* selection = view_->selectionModel();
-  const QModelIndex from = view_->currentIndex();
-  if (extend && from.isValid()) {
-    selection->select(first ? QItemSelection(to, from) : QItemSelection(from, to),
-                      QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    selection->setCurrentIndex(to, QItemSelectionModel::NoUpdate);
-  } else {
-    selection->setCurrentIndex(to, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-  }
+  selection->select(first ? QItemSelection(to, from) : QItemSelection(from, to),
+                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  selection->setCurrentIndex(to, QItemSelectionModel::NoUpdate);
   view_->scrollTo(to);
 }
 
@@ -500,9 +496,15 @@ bool TapeWindow::eventFilter(QObject* watched, QEvent* event) {
       case Qt::Key_Home:
       case Qt::Key_End:
         // To the tape's first or last line, as in a list (a table's Home and
-        // End stay in the row, and with Ctrl they do not select).
+        // End stay in the row); with Ctrl a view never selects, so Shift
+        // selects here.
         if ((key->modifiers() & Qt::ControlModifier) == 0) {
-          MoveToEdge(key->key() == Qt::Key_Home, (key->modifiers() & Qt::ShiftModifier) != 0);
+          if ((key->modifiers() & Qt::ShiftModifier) != 0) {
+            SelectToEdge(key->key() == Qt::Key_Home);
+          } else {
+            QKeyEvent toEnd(QEvent::KeyPress, key->key(), key->modifiers() | Qt::ControlModifier);
+            QCoreApplication::sendEvent(view_, &toEnd);
+          }
           return true;
         }
         break;

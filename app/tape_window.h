@@ -75,8 +75,8 @@ class TapeWindow : public QWidget {
  private:
   void PaintRuns(QPagedPaintDevice* device);
   void ShowMenu(const QPoint& at);
-  // Home/End: to the first or last line; `extend` selects from the current one.
-  void MoveToEdge(bool first, bool extend);
+  // Shift+Home/End: selects from the current line to the first or last.
+  void SelectToEdge(bool first);
   // Which column a point of the view is in: true for the note's.
   bool OnNoteColumn(const QPoint& viewportPos) const;
 
