@@ -29,6 +29,8 @@ void CCalcDlg::CheckRun() { StartCheck(0); }
 
 void CCalcDlg::StartCheck(long long stepId) {
   LeaveCheck();
+  // Made now if it is not yet, so that it sees every mark of this check.
+  tape();
   emit MarksCleared();
   const std::string total = engine::FormatTotal(state_.accumulator, state_.accScale);
   store::RecordedRun run;

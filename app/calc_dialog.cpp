@@ -130,6 +130,14 @@ TapeWindow* CCalcDlg::tape() {
     connect(tape_, &TapeWindow::HideRequested, this, [this] { HideTape(); });
     connect(tape_, &TapeWindow::CorrectRequested, this,
             [this](long long id) { CorrectFromTape(id); });
+    // K on a line: its run is keyed in here, so the entry field takes the keys.
+    connect(tape_, &TapeWindow::CheckRequested, this, [this](long long id) {
+      activateWindow();
+      StartCheck(id);
+    });
+    connect(tape_, &TapeWindow::CapitalsRequested, this, &CCalcDlg::CopyCapitalsOf);
+    connect(this, &CCalcDlg::Marked, tape_, &TapeWindow::SetMark);
+    connect(this, &CCalcDlg::MarksCleared, tape_, &TapeWindow::ClearMarks);
     if (opacity_ != nullptr) {
       connect(opacity_->slider(), &QSlider::valueChanged, tape_,
               [this](int alpha) { platform::SetWindowOpacity(tape_, alpha); });
@@ -160,6 +168,10 @@ void CCalcDlg::HideTape() {
 
 void CCalcDlg::CorrectFromTape(long long id) {
   if (!store_ || !RunCorrectionModule(tape_, *store_, id)) return;
+  // The run being keyed in again is not the recorded one any more; the
+  // corrected step's mark was about the figure it had.
+  LeaveCheck();
+  tape_->SetMark(id, StepMark::kNone);
   int accScale = 0;
   std::string total;
   if (store_->TakeCorrectedTotal(&accScale, &total)) {

@@ -454,12 +454,29 @@ void TapeWindow::ShowMenu(const QPoint& at) {
   menu.addAction(QStringLiteral("改正..."), QKeySequence(Qt::Key_Return), this, [this] {
     if (const long long id = CurrentStep(); id != 0) emit CorrectRequested(id);
   });
+  const store::TapeLine* line = model_->Line(view_->currentIndex().row());
+  const QString total = line != nullptr ? Q(line->total) : QString();
+  menu.addAction(QStringLiteral("复制大写金额"), this,
+                 [this, total] { emit CapitalsRequested(total); })
+      ->setEnabled(!total.isEmpty());
   menu.addSeparator();
   menu.addAction(QStringLiteral("打印..."), QKeySequence(Qt::CTRL | Qt::Key_P), this,
                  &TapeWindow::PrintAsked);
   menu.addAction(QStringLiteral("导出 PDF..."), QKeySequence(Qt::CTRL | Qt::Key_S), this,
                  &TapeWindow::ExportPdfAsked);
   menu.exec(view_->viewport()->mapToGlobal(at));
+}
+
+void TapeWindow::SelectToEdge(bool first) {
+  const int rows = model_->rowCount();
+  const QModelIndex from = view_->currentIndex();
+  if (rows == 0 || !from.isValid()) return;
+  const QModelIndex to = model_->index(first ? 0 : rows - 1);
+  QItemSelectionModel* selection = view_->selectionModel();
+  selection->select(first ? QItemSelection(to, from) : QItemSelection(from, to),
+                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  selection->setCurrentIndex(to, QItemSelectionModel::NoUpdate);
+  view_->scrollTo(to);
 }
 
 bool TapeWindow::OnNoteColumn(const QPoint& viewportPos) const {
@@ -479,10 +496,15 @@ bool TapeWindow::eventFilter(QObject* watched, QEvent* event) {
       case Qt::Key_Home:
       case Qt::Key_End:
         // To the tape's first or last line, as in a list (a table's Home and
-        // End stay in the row); Shift still selects.
+        // End stay in the row); with Ctrl a view never selects, so Shift
+        // selects here.
         if ((key->modifiers() & Qt::ControlModifier) == 0) {
-          QKeyEvent toEnd(QEvent::KeyPress, key->key(), key->modifiers() | Qt::ControlModifier);
-          QCoreApplication::sendEvent(view_, &toEnd);
+          if ((key->modifiers() & Qt::ShiftModifier) != 0) {
+            SelectToEdge(key->key() == Qt::Key_Home);
+          } else {
+            QKeyEvent toEnd(QEvent::KeyPress, key->key(), key->modifiers() | Qt::ControlModifier);
+            QCoreApplication::sendEvent(view_, &toEnd);
+          }
           return true;
         }
         break;

@@ -65,6 +65,8 @@ class TapeWindow : public QWidget {
   void CorrectRequested(long long step_id);
   // K on a line: check its run by keying it in again.
   void CheckRequested(long long step_id);
+  // 复制大写金额: the total of the current line, in capitals on the clipboard.
+  void CapitalsRequested(const QString& total);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -73,6 +75,8 @@ class TapeWindow : public QWidget {
  private:
   void PaintRuns(QPagedPaintDevice* device);
   void ShowMenu(const QPoint& at);
+  // Shift+Home/End: selects from the current line to the first or last.
+  void SelectToEdge(bool first);
   // Which column a point of the view is in: true for the note's.
   bool OnNoteColumn(const QPoint& viewportPos) const;
 

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/tape_window.h"
 #include "commands_fixture.h"
 #include "platform/desktop.h"
 
@@ -52,6 +53,8 @@ TEST_F(BookkeepingTest, KeyingTheRunAgainComparesEachEnterAndRecordsNothing) {
                                        {1, StepMark::kAgrees},
                                        {2, StepMark::kDiffers},
                                        {3, StepMark::kAgrees}}));
+  // On the tape too, even when it was not made before the check.
+  EXPECT_EQ(d_->tape()->model()->MarkOf(2), StepMark::kDiffers);
   EXPECT_EQ(MyDataRows(), 3) << "nothing recorded while checking";
   EXPECT_TRUE(boxes_.empty());
 

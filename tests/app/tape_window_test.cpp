@@ -6,8 +6,10 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include "app/tape_window.h"
 #include "tests/app/app_test_support.h"
@@ -18,6 +20,10 @@ namespace {
 class TapeWindowTest : public StartedDialogTest {
  protected:
   app::TapeWindow* OpenTape() {
+    // Shown and active, so that where the focus goes is seen.
+    d_->show();
+    d_->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(d_.get()));
     Hotkey(entry_, Qt::Key_T);
     app::TapeWindow* tape = d_->tape();
     EXPECT_TRUE(tape->isVisible());
@@ -37,7 +43,7 @@ TEST_F(TapeWindowTest, FollowsEveryStepAndHidesOnTAndEsc) {
   app::TapeWindow* tape = OpenTape();
   EXPECT_EQ(tape->windowTitle(), QStringLiteral("纸带"));
   // Typing goes on in the entry field (activation is asynchronous).
-  QTRY_VERIFY(entry_->hasFocus());
+  EXPECT_TRUE(QTest::qWaitFor([this] { return entry_->hasFocus(); }));
   EXPECT_EQ(tape->frameGeometry().right(), d_->frameGeometry().right());
   EXPECT_GT(tape->geometry().top(), d_->geometry().bottom());
   EXPECT_GE(tape->view()->viewport()->height(),
@@ -87,7 +93,7 @@ TEST_F(TapeWindowTest, FollowsEveryStepAndHidesOnTAndEsc) {
 
   QTest::keyClick(tape->view(), Qt::Key_Escape);
   EXPECT_FALSE(tape->isVisible());
-  QTRY_VERIFY(entry_->hasFocus());
+  EXPECT_TRUE(QTest::qWaitFor([this] { return entry_->hasFocus(); }));
   Hotkey(entry_, Qt::Key_T);
   EXPECT_TRUE(tape->isVisible());
   tape->view()->setFocus();
@@ -98,9 +104,9 @@ TEST_F(TapeWindowTest, FollowsEveryStepAndHidesOnTAndEsc) {
   EXPECT_FALSE(tape->isVisible());
 
   d_->OnClearAll();
-  QTRY_COMPARE(tape->model()->rowCount(), 0);
+  EXPECT_TRUE(QTest::qWaitFor([tape] { return tape->model()->rowCount() == 0; }));
   Step("1");
-  QTRY_COMPARE(tape->model()->rowCount(), 1);
+  EXPECT_TRUE(QTest::qWaitFor([tape] { return tape->model()->rowCount() == 1; }));
 }
 
 TEST_F(TapeWindowTest, TheRunsOfASelectionAreTheOnesExported) {
@@ -122,6 +128,50 @@ TEST_F(TapeWindowTest, TheRunsOfASelectionAreTheOnesExported) {
       QItemSelection(tape->model()->index(1), tape->model()->index(3)),
       QItemSelectionModel::ClearAndSelect);
   EXPECT_EQ(tape->SelectedRuns(), (std::vector<std::pair<int, int>>{{0, 2}, {3, 5}}));
+}
+
+TEST_F(TapeWindowTest, KOnALineChecksItsRunAndTheMenuCopiesALinesTotalInCapitals) {
+  Step("123456");
+  Step("100");
+  Step("5");
+  yesNo_ = res::IDYES;
+  d_->OnZeroResult();
+  Step("7");
+  app::TapeWindow* tape = OpenTape();
+  ASSERT_EQ(tape->model()->rowCount(), 5);
+  tape->view()->setFocus();
+  tape->view()->setCurrentIndex(tape->model()->index(1));
+  QTest::keyClick(tape->view(), Qt::Key_K);
+  EXPECT_TRUE(d_->checking());
+  EXPECT_EQ(d_->windowTitle(), QStringLiteral("复核 1/3")) << "the run of the line, not the last";
+  EXPECT_TRUE(QTest::qWaitFor([this] { return entry_->hasFocus(); }));
+  Step("123456");
+  Step("101");
+  Step("5");
+  EXPECT_EQ(Result(*d_), QStringLiteral("复核完毕：共 3 笔，1 笔不符"));
+  EXPECT_EQ(Line(tape, 0), QStringLiteral("1  ＋  1,234.56  1,234.56  ✓"));
+  EXPECT_EQ(Line(tape, 1), QStringLiteral("2  ＋  1.00  1,235.56  ✗"));
+  EXPECT_EQ(Line(tape, 2), QStringLiteral("3  ＋  0.05  1,235.61  ✓"));
+  EXPECT_EQ(Line(tape, 4), QStringLiteral("1  ＋  0.07  0.07")) << "another run";
+
+  // The menu of the ✗ line: its total in capitals.
+  tape->view()->setCurrentIndex(tape->model()->index(1));
+  QTimer::singleShot(0, [] {
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    for (QAction* a : menu->actions()) {
+      if (a->text() == QStringLiteral("复制大写金额")) a->trigger();
+    }
+    menu->close();
+  });
+  emit tape->view()->customContextMenuRequested(QPoint(5, 5));
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("壹仟贰佰叁拾伍元伍角陆分"));
+
+  // The marks stay while the run goes on, and go with its end.
+  Step("1");
+  EXPECT_EQ(Line(tape, 1), QStringLiteral("2  ＋  1.00  1,235.56  ✗"));
+  d_->OnZeroResult();
+  EXPECT_EQ(Line(tape, 1), QStringLiteral("2  ＋  1.00  1,235.56"));
 }
 
 }  // namespace
