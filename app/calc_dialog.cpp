@@ -172,14 +172,17 @@ void CCalcDlg::CorrectFromTape(long long id) {
   // corrected step's mark was about the figure it had.
   LeaveCheck();
   tape_->SetMark(id, StepMark::kNone);
+  TakeCorrectedTotal();
+  tape_->model()->Reindex();
+}
+
+void CCalcDlg::TakeCorrectedTotal() {
   int accScale = 0;
   std::string total;
-  if (store_->TakeCorrectedTotal(&accScale, &total)) {
-    engine::RestoreAccumulator(state_, accScale, total);
-    SetDlgItemText(res::kResultField, QString::fromStdString(total));
-    UpdateData(true);
-  }
-  tape_->model()->Reindex();
+  if (!store_->TakeCorrectedTotal(&accScale, &total)) return;
+  engine::RestoreAccumulator(state_, accScale, total);
+  SetDlgItemText(res::kResultField, QString::fromStdString(total));
+  UpdateData(true);
 }
 
 void CCalcDlg::SetUpToolTip() {
@@ -385,14 +388,7 @@ void CCalcDlg::OpenSearch() {
   if (!searchRunner_ || !searchRunner_(this, *store_, finalResultText)) {
     store_->BeginTransaction();  // the search dialog would have begun it on closing
   }
-  // A correction of the last run has made its new last total the current one.
-  int accScale = 0;
-  std::string total;
-  if (store_->TakeCorrectedTotal(&accScale, &total)) {
-    engine::RestoreAccumulator(state_, accScale, total);
-    SetDlgItemText(res::kResultField, QString::fromStdString(total));
-    UpdateData(true);
-  }
+  TakeCorrectedTotal();
   if (tape_ != nullptr && store_->Corrections().size() != corrections) tape_->model()->Reindex();
   FocusEntryField();
 }

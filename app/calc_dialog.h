@@ -121,6 +121,8 @@ class CCalcDlg : public platform::TemplateDialog, public input::EntryCommands {
   void SetUpToolTip();
   void HideTape();
   void CorrectFromTape(long long id);
+  // A correction of the last run has made its new last total the current one.
+  void TakeCorrectedTotal();
   // One Enter while checking.
   void CheckStep();
   void EndCheck();

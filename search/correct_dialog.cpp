@@ -123,6 +123,36 @@ QComboBox* CCorrectDlg::operatorList() const {
 }
 QLineEdit* CCorrectDlg::entryField() const { return ItemAs<QLineEdit>(res::kCorrectEntryField); }
 
+void TellCorrectionRefused(QWidget* owner, const store::CorrectionOutcome& out, long long id) {
+  using store::CorrectionStatus;
+  QString why;
+  switch (out.status) {
+    case CorrectionStatus::kDone:
+      return;
+    case CorrectionStatus::kEntryRefused: {
+      // An empty entry has no message, as Enter on an empty entry field has
+      // none: the dialog simply comes back.
+      const std::string_view text = engine::MessageText(out.message);
+      if (text.empty()) return;
+      why = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+      break;
+    }
+    case CorrectionStatus::kUnknownId:
+      why = kCorrectUnknownStep.arg(id);
+      break;
+    case CorrectionStatus::kNoBase:
+      why = kCorrectNoBase.arg(id);
+      break;
+    case CorrectionStatus::kInUse:
+      why = kCorrectInUse;
+      break;
+    default:
+      why = kCorrectFailed;
+      break;
+  }
+  platform::MessageBox(owner, why, platform::MB_OK | platform::MB_ICONWARNING);
+}
+
 bool CorrectStepFromTape(QWidget* owner, store::HistoryStore& store, long long id) {
   const store::Table row =
       store.Query("SELECT oP,mdata FROM MyData WHERE ID=" + std::to_string(id) + ";");
@@ -136,35 +166,9 @@ bool CorrectStepFromTape(QWidget* owner, store::HistoryStore& store, long long i
     if (dialog.op() == op && dialog.entry() == typed) return false;
     const store::CorrectionOutcome out =
         store.Correct({id, dialog.op(), dialog.entry().toStdString()});
-    using store::CorrectionStatus;
-    QString why;
-    switch (out.status) {
-      case CorrectionStatus::kDone:
-        return true;
-      case CorrectionStatus::kEntryRefused: {
-        const std::string_view text = engine::MessageText(out.message);
-        if (!text.empty()) {
-          platform::MessageBox(owner,
-                               QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
-                               platform::MB_OK | platform::MB_ICONWARNING);
-        }
-        continue;
-      }
-      case CorrectionStatus::kUnknownId:
-        why = kCorrectUnknownStep.arg(id);
-        break;
-      case CorrectionStatus::kNoBase:
-        why = kCorrectNoBase.arg(id);
-        break;
-      case CorrectionStatus::kInUse:
-        why = kCorrectInUse;
-        break;
-      default:
-        why = kCorrectFailed;
-        break;
-    }
-    platform::MessageBox(owner, why, platform::MB_OK | platform::MB_ICONWARNING);
-    return false;
+    if (out.status == store::CorrectionStatus::kDone) return true;
+    TellCorrectionRefused(owner, out, id);
+    if (out.status != store::CorrectionStatus::kEntryRefused) return false;
   }
   return false;
 }

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "platform/template_dialog.h"
+#include "store/correction.h"
 
 class QComboBox;
 class QLineEdit;
@@ -54,6 +55,9 @@ inline const QString kCorrectFailed = QStringLiteral("改正没有成功，历�
 // Opens 改正第 N 步 for step `id` of `store` over `owner` and corrects the step
 // on 确定, telling the user why when it cannot; a refused entry brings the
 // dialog back with what was typed. True when the history changed.
+// Says why a correction was not made, in a box over `owner` (nothing for one
+// made, or for an empty entry).
+void TellCorrectionRefused(QWidget* owner, const store::CorrectionOutcome& out, long long id);
 bool CorrectStepFromTape(QWidget* owner, store::HistoryStore& store, long long id);
 
 // The caption for step `id`: "改正第 N 步".

@@ -242,35 +242,11 @@ store::CorrectionOutcome CFindDlg::Correct(long long id, char op, const QString&
   busy_.Start();
   const store::CorrectionOutcome out = store_.Correct({id, op, entry.toStdString()});
   busy_.Stop();
-  using store::CorrectionStatus;
-  QString why;
-  switch (out.status) {
-    case CorrectionStatus::kDone:
-      if (out.totalChanged) finalResultText_ = QString::fromStdString(out.total);
-      return out;
-    case CorrectionStatus::kEntryRefused: {
-      // An empty entry has no message, as Enter on an empty entry field has
-      // none: the dialog simply comes back.
-      const std::string_view text = engine::MessageText(out.message);
-      if (!text.empty()) {
-        platform::MessageBox(this, Q(text), platform::MB_OK | platform::MB_ICONWARNING);
-      }
-      return out;
-    }
-    case CorrectionStatus::kUnknownId:
-      why = kCorrectUnknownStep.arg(id);
-      break;
-    case CorrectionStatus::kNoBase:
-      why = kCorrectNoBase.arg(id);
-      break;
-    case CorrectionStatus::kInUse:
-      why = kCorrectInUse;
-      break;
-    default:
-      why = kCorrectFailed;
-      break;
+  if (out.status == store::CorrectionStatus::kDone) {
+    if (out.totalChanged) finalResultText_ = QString::fromStdString(out.total);
+  } else {
+    TellCorrectionRefused(this, out, id);
   }
-  platform::MessageBox(this, why, platform::MB_OK | platform::MB_ICONWARNING);
   return out;
 }
 
