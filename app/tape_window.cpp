@@ -155,6 +155,24 @@ class TapeHeader : public QWidget {
   QTableView* view_;
 };
 
+// A table view tells assistive technology that its current line has the focus
+// whenever the line changes, focused or not; the tape moves to its end on
+// every step while hidden or behind the main window, and a screen reader
+// would follow it there away from the control the user is on.
+class TapeView : public QTableView {
+ public:
+  using QTableView::QTableView;
+
+ protected:
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override {
+    if (hasFocus()) {
+      QTableView::currentChanged(current, previous);
+    } else {
+      QAbstractItemView::currentChanged(current, previous);
+    }
+  }
+};
+
 // 备注第 N 步: one line, Enter saves, Esc leaves.
 class NoteDialog : public QDialog {
  public:
@@ -187,7 +205,7 @@ TapeWindow::TapeWindow(QWidget* mainWindow, store::HistoryStore* store)
   setAttribute(Qt::WA_ShowWithoutActivating);
   // One column of whole lines at one fixed height: a line added at the end
   // of a million costs the view no layout of the others.
-  view_ = new QTableView(this);
+  view_ = new TapeView(this);
   view_->setModel(model_);
   view_->setItemDelegate(new TapeDelegate(model_, view_));
   view_->horizontalHeader()->hide();

@@ -167,8 +167,10 @@ class Walker:
         self.s.key(key)
         wait_until("%s: the focus to move on %s" % (what, key), lambda: len(FOCUS) > before, 10)
         time.sleep(0.15)  # a move can come as more than one event
-        return wait_until("%s: the focus on a control (took it: %r)" % (what, FOCUS[before:]),
-                          lambda: focused_name(self.win), 5)
+        try:
+            return wait_until("%s: the focus on a control" % what, lambda: focused_name(self.win), 5)
+        except z.Failure as e:  # what took the focus meanwhile, from wherever
+            raise z.Failure("%s (took it: %r)" % (e, FOCUS[before:])) from None
 
     def press(self, key, expect, what):
         got = self.moved(key, what)
