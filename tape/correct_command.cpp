@@ -177,11 +177,11 @@ void AppendTapeLine(const store::TapeLine& l, std::string* text) {
     text->push_back('\t');
     text->append(store::OperatorGlyph(l.op));
     text->push_back('\t');
-    text->append(l.entry);
+    AppendCell(text, l.entry);
     text->push_back('\t');
-    text->append(l.total);
+    AppendCell(text, l.total);
     text->push_back('\t');
-    text->append(l.note);
+    AppendCell(text, l.note);
   }
   text->push_back('\n');
 }

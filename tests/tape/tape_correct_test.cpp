@@ -411,6 +411,12 @@ TEST(TapeCorrect, TheTrailIsPrintedAsText) {
   const TapeRun r = Tape(dir, {"--db", db, "--corrections"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "1\t+\t\\x1b[2J\\x00x\t\\x09\ta\\\\b\\x0a\\xc2\\x9bc\t中文\n");
+  // A crafted note reaches the tape the same way.
+  ASSERT_EQ(Peek(db).Exec("CREATE TABLE notes(ID INTEGER PRIMARY KEY, note TEXT NOT NULL);"
+                          "INSERT INTO notes VALUES(1, char(27)||']0;x'||char(7));"),
+            SQLITE_OK);
+  EXPECT_EQ(Tape(dir, {"--db", db, "--tape"}).out,
+            "1\t1\t＋\t2\t2\t\\x1b]0;x\\x07\n# 共 1 笔  合计 2\n");
 }
 
 // A keep start 0.3 s into a long correction (two processes, as a window
