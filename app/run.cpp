@@ -28,9 +28,17 @@ int RunZantor(int argc, char** argv, const std::function<void(CCalcDlg&)>& prepa
   zantor::platform::LoadToolkitTranslations();
   if (!zantor::platform::AcquireSingleInstance("MyAPP")) {
     zantor::platform::MessageBox(nullptr, zantor::app::kAlreadyRunning, zantor::platform::MB_OK);
+    zantor::platform::RingRunningInstance("MyAPP");
     return 0;
   }
   CCalcDlg dialog;
+  // A later start brings this window to the front.
+  zantor::platform::ListenForLaterStarts("MyAPP", &dialog, [&dialog] {
+    if (!dialog.isVisible()) return;  // still at the start-up choice
+    if (dialog.isMinimized()) dialog.showNormal();
+    dialog.raise();
+    dialog.activateWindow();
+  });
   if (prepare) prepare(dialog);
   dialog.OnInitDialog(zantor::platform::ExecutableDir());
   dialog.exec();

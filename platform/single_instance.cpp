@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <cerrno>
 #include <cstdlib>
 
@@ -69,6 +71,46 @@ bool AcquireSingleInstance(const std::string& name) {
   const bool held = errno == EWOULDBLOCK;
   close(fd);
   return !held;
+}
+
+std::string InstanceSocketPath(const std::string& name) {
+  std::string path = InstanceLockPath(name);
+  if (path.empty()) return path;
+  path.replace(path.size() - 5, 5, ".sock");
+  return path;
+}
+
+void ListenForLaterStarts(const std::string& name, QObject* owner, std::function<void()> rung) {
+  const QString path = QString::fromStdString(InstanceSocketPath(name));
+  if (path.isEmpty()) return;
+  QLocalServer::removeServer(path);
+  auto* server = new QLocalServer(owner);
+  server->setSocketOptions(QLocalServer::UserAccessOption);
+  if (!server->listen(path)) {
+    delete server;
+    return;
+  }
+  QObject::connect(server, &QLocalServer::newConnection, server, [server, rung] {
+    while (QLocalSocket* peer = server->nextPendingConnection()) {
+      QObject::connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+      QObject::connect(peer, &QLocalSocket::readyRead, peer, [peer, rung] {
+        peer->readAll();
+        rung();
+      });
+    }
+  });
+}
+
+bool RingRunningInstance(const std::string& name) {
+  const QString path = QString::fromStdString(InstanceSocketPath(name));
+  if (path.isEmpty()) return false;
+  QLocalSocket socket;
+  socket.connectToServer(path);
+  if (!socket.waitForConnected(2000)) return false;
+  socket.write("1", 1);
+  const bool sent = socket.waitForBytesWritten(2000);
+  socket.disconnectFromServer();
+  return sent;
 }
 
 }  // namespace zantor::platform

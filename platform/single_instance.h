@@ -3,7 +3,10 @@
 // not.
 #pragma once
 
+#include <functional>
 #include <string>
+
+class QObject;
 
 namespace zantor::platform {
 
@@ -17,5 +20,17 @@ std::string InstanceLockPath(const std::string& name);
 // of another user in its place does not stop the program: it then runs
 // without the guard.
 bool AcquireSingleInstance(const std::string& name);
+
+// The socket a later start rings, beside the lock file; empty when the lock
+// has no place.
+std::string InstanceSocketPath(const std::string& name);
+
+// For the process that holds the lock: every later start that rings calls
+// `rung` (in the event loop) for as long as `owner` lives. A socket left by a
+// copy that ended is replaced: only the lock's holder may do so.
+void ListenForLaterStarts(const std::string& name, QObject* owner, std::function<void()> rung);
+
+// For a later start: rings the running copy; false when it cannot be reached.
+bool RingRunningInstance(const std::string& name);
 
 }  // namespace zantor::platform

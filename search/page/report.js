@@ -205,6 +205,9 @@
     function measure(scrolls) {
       var sample = document.createElement('table');
       sample.className = 'D';
+      // The page's style may come after this first layout: a cell is one
+      // line here whatever it says.
+      sample.style.whiteSpace = 'nowrap';
       var html = fixed[0];
       var wide = widest.split('\n').slice(1);
       wide.forEach(function (w) { html += dataRow(w); });
@@ -279,7 +282,7 @@
       size = m;
       var css = '.zantor-rows{position:relative;margin:0 auto;width:' + m.width + 'px;height:' +
           m.height + 'px}.zantor-rows>table.D{position:absolute;left:0;margin:0;' +
-          'table-layout:fixed;width:' + m.width + 'px}';
+          'table-layout:fixed;white-space:nowrap;width:' + m.width + 'px}';
       m.columns.forEach(function (w, i) {
         css += '.zantor-rows>table.D td:nth-child(' + (i + 1) + '){box-sizing:border-box;width:' +
             w + 'px}';

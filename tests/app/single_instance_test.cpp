@@ -2,10 +2,14 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <string>
@@ -82,6 +86,39 @@ TEST(SingleInstanceTest, APlantedLinkOrForeignFileNeitherBlocksNorSteers) {
   ASSERT_EQ(stat(home.filePath(QStringLiteral(".cache/zantor")).toLocal8Bit().constData(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
   qputenv("HOME", savedHome);
+  qputenv("XDG_RUNTIME_DIR", saved);
+}
+
+// A later start rings the running copy, through a socket beside the lock
+// that a copy which ended left behind, and nothing rings with nobody there.
+TEST(SingleInstanceTest, ALaterStartRingsTheRunningCopy) {
+  QTemporaryDir runtime;
+  const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+  qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+  const std::string name = "rung";
+  EXPECT_FALSE(platform::RingRunningInstance(name));
+  {
+    // The socket of a copy that ended without taking it away.
+    const std::string left = platform::InstanceSocketPath(name);
+    EXPECT_EQ(left, runtime.filePath(QStringLiteral("rung.sock")).toStdString());
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    left.copy(addr.sun_path, sizeof addr.sun_path - 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    close(fd);
+  }
+  ASSERT_TRUE(platform::AcquireSingleInstance(name));
+  QObject owner;
+  int rung = 0;
+  platform::ListenForLaterStarts(name, &owner, [&] { ++rung; });
+  for (int start = 1; start <= 2; ++start) {
+    EXPECT_TRUE(platform::RingRunningInstance(name));
+    QDeadlineTimer deadline(5000);
+    while (rung < start && !deadline.hasExpired())
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(rung, start);
+  }
   qputenv("XDG_RUNTIME_DIR", saved);
 }
 

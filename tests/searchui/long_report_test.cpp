@@ -87,8 +87,8 @@ class PlainPage {
 
 class LongReport : public ::testing::Test {
  protected:
-  void Show(const store::Table& table, const std::string& total) {
-    view_.resize(428, 356);
+  void Show(const store::Table& table, const std::string& total, int width = 428) {
+    view_.resize(width, 356);
     view_.show();
     view_.ShowReport(Streamed(table, total));
     ASSERT_TRUE(WaitForReport(view_, 60000));
@@ -217,6 +217,46 @@ TEST_F(LongReport, RowsLookAndStandWhereTheWholeTableHasThem) {
                    .arg(holder))
                 .toBool(),
             true);
+}
+
+// A total of 150 digits, in a row and as the final total: every cell keeps
+// to one line on its row, inside its column; the page scrolls sideways only
+// when the window is narrower than the table.
+TEST_F(LongReport, AVeryLongTotalKeepsEveryCellOnItsRow) {
+  std::string huge = "9";
+  for (int d = 1; d < 150; ++d) huge += (d % 3 == 0 ? ",9" : "9");
+  store::Table table = Numbered(300);
+  table.cells[150 * 4 + 3] = huge;
+  const QString cellsOk = QStringLiteral(R"(
+      (function () {
+        var bad = [];
+        Array.prototype.forEach.call(document.getElementsByTagName('tr'), function (r) {
+          var top = null, right = -1e9;
+          Array.prototype.forEach.call(r.cells, function (c) {
+            var b = c.getBoundingClientRect(), range = document.createRange();
+            range.selectNodeContents(c);
+            var lines = range.getClientRects().length, t = range.getBoundingClientRect();
+            if (top === null) top = b.top;
+            if (b.top !== top || b.left < right - 1 || lines > 1 ||
+                (lines && (t.right > b.right + 1 || t.left < b.left - 1)))
+              bad.push(r.rowIndex + ':' + c.textContent.slice(0, 12) + '/' + lines);
+            right = b.right;
+          });
+        });
+        return bad.join(' ');
+      })())");
+  const QString sideways = QStringLiteral(
+      "document.scrollingElement.scrollWidth > document.scrollingElement.clientWidth");
+  for (int width : {3000, 428}) {
+    SCOPED_TRACE(width);
+    Show(table, huge, width);
+    EXPECT_EQ(Str(cellsOk), QString());
+    ScrollTo(QStringLiteral("document.scrollingElement.scrollHeight / 2"));
+    EXPECT_EQ(Str(cellsOk), QString());
+    ScrollTo(QStringLiteral("document.scrollingElement.scrollHeight"));
+    EXPECT_EQ(Str(cellsOk), QString());
+    EXPECT_EQ(Js(sideways).toBool(), width < 1000);
+  }
 }
 
 TEST_F(LongReport, ATableKeptAsADocumentIsCentredToo) {
