@@ -62,15 +62,7 @@ def scenario(s):
     choice = s.wait_window(z.CHOICE, pid=proc.pid)
     s.focus(choice)
     s.key("Return")
-    # A history this long may pass the size at which the program offers to
-    # clear it: keep it.
-    found = z.wait_until("the main window or the size question", lambda: (
-        s.windows(z.MAIN, pid=proc.pid) or s.windows(z.BOX, pid=proc.pid)), 30)
-    if s.title(found[0]) == z.BOX:
-        s.focus(found[0])
-        s.key("n")
-    main = s.wait_window(z.MAIN, pid=proc.pid)
-    s.focus(main)
+    main = z.main_after_keep(s, proc)
 
     window = z.SearchWindow(s, proc)
     search = window.wid

@@ -263,13 +263,7 @@ def run_program(s):
     check_all_named(choice, z.CHOICE)
     s.focus(choice_wid)
     s.key("Return")
-    found = z.wait_until("the main window or the size question", lambda: (
-        s.windows(z.MAIN, pid=proc.pid) or s.windows(z.BOX, pid=proc.pid)), 30)
-    if s.title(found[0]) == z.BOX:
-        s.focus(found[0])
-        s.key("n")
-    main_wid = s.wait_window(z.MAIN, pid=proc.pid)
-    s.focus(main_wid)
+    main_wid = z.main_after_keep(s, proc)
     main = wait_until("the main window in the tree", lambda: window(app, z.MAIN), 10)
     check_all_named(main, z.MAIN)
 

@@ -416,6 +416,20 @@ class Session:
         check(rc == 0, "zantor ended with status %r after the close box" % rc)
 
 
+def main_after_keep(s, proc):
+    """After 保留上次数据: a long history may pass the size at which the
+    program offers to clear it; that question is answered by keeping it. The
+    main window, focused."""
+    found = wait_until("the main window or the size question", lambda: (
+        s.windows(MAIN, pid=proc.pid) or s.windows(BOX, pid=proc.pid)), 30)
+    if s.title(found[0]) == BOX:
+        s.focus(found[0])
+        s.key("n")
+    main = s.wait_window(MAIN, pid=proc.pid)
+    s.focus(main)
+    return main
+
+
 class SearchWindow:
     """The search window, opened with F from the focused main window: its
     dialog-unit layout scaled to the size it came up at, and the way to its
