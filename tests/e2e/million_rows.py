@@ -15,16 +15,8 @@ ROWS = 1000000
 
 def make_history(s):
     """1,000,000 additions and subtractions of fast-mode amounts."""
-    tape = os.path.join(s.root, "tape.txt")
-    with open(tape, "w") as f:
-        f.write("".join(("- %d\n" if i % 5 == 4 else "+ %d\n") % ((i * 7919) % 100000 + 1)
-                        for i in range(ROWS)))
-    os.makedirs(os.path.dirname(s.db_path), exist_ok=True)
-    with open(tape, "rb") as stdin:
-        r = subprocess.run([os.path.join(s.app_dir, "bin", "zantor-tape"), "--db", s.db_path],
-                           stdin=stdin, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                           timeout=60)
-    check(r.returncode == 0, "zantor-tape failed: %r" % r.stderr)
+    z.record_tape(s, "".join(("- %d\n" if i % 5 == 4 else "+ %d\n") % ((i * 7919) % 100000 + 1)
+                             for i in range(ROWS)))
     count, last = s.query("SELECT COUNT(*), (SELECT re FROM MyData ORDER BY ID DESC LIMIT 1)"
                           " FROM MyData")[0]
     check(count == ROWS, "the history holds %d rows" % count)

@@ -200,15 +200,7 @@ class Walker:
 
 
 def make_history(s):
-    tape = os.path.join(s.root, "tape.txt")
-    with open(tape, "w") as f:
-        f.write("".join("+ %d\n" % (i + 1) for i in range(ROWS)))
-    os.makedirs(os.path.dirname(s.db_path), exist_ok=True)
-    with open(tape, "rb") as stdin:
-        r = subprocess.run([os.path.join(s.app_dir, "bin", "zantor-tape"), "--db", s.db_path],
-                           stdin=stdin, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                           timeout=60)
-    check(r.returncode == 0, "zantor-tape failed: %r" % r.stderr)
+    z.record_tape(s, "".join("+ %d\n" % (i + 1) for i in range(ROWS)))
 
 
 def table_of(win):

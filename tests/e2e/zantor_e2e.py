@@ -416,6 +416,21 @@ class Session:
         check(rc == 0, "zantor ended with status %r after the close box" % rc)
 
 
+def record_tape(s, text):
+    """Records the tape `text` into the session's history file, as zantor-tape
+    does for scripts: the quick way to a long history."""
+    tape = os.path.join(s.root, "tape.txt")
+    with open(tape, "w") as f:
+        f.write(text)
+    os.makedirs(os.path.dirname(s.db_path), exist_ok=True)
+    with open(tape, "rb") as stdin:
+        r = subprocess.run([os.path.join(s.app_dir, "bin", "zantor-tape"), "--db", s.db_path],
+                           stdin=stdin, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                           timeout=60)
+    check(r.returncode == 0, "zantor-tape failed: %r" % r.stderr)
+    return tape
+
+
 def main_after_keep(s, proc):
     """After 保留上次数据: a long history may pass the size at which the
     program offers to clear it; that question is answered by keeping it. The
